@@ -1,0 +1,80 @@
+#include "cli/arguments.h"
+
+#include <cctype>
+
+namespace quillo::cli {
+namespace {
+
+struct CommandShape {
+    const char* name;
+    size_t minDrives;
+    size_t maxDrives;
+};
+
+constexpr CommandShape kCommands[] = {
+    {"drives", 0, 0},
+    {"info", 1, 1},
+};
+
+}  // namespace
+
+std::optional<char> ParseDriveLetter(const std::string& text) {
+    if (text.empty() || text.size() > 2) return std::nullopt;
+    if (text.size() == 2 && text[1] != ':') return std::nullopt;
+    const unsigned char c = static_cast<unsigned char>(text[0]);
+    if (!std::isalpha(c) || c > 127) return std::nullopt;
+    return static_cast<char>(std::toupper(c));
+}
+
+std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, std::string& error) {
+    Arguments parsed;
+    size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--disk" || arg == "--floppy") {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a path";
+                return std::nullopt;
+            }
+            parsed.disks.push_back({args[++i], arg == "--floppy"});
+        } else if (arg == "--json") {
+            parsed.json = true;
+        } else if (arg.rfind("--", 0) == 0) {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        } else {
+            break;
+        }
+    }
+    if (i >= args.size()) {
+        error = "no command given (drives, info)";
+        return std::nullopt;
+    }
+    parsed.command = args[i++];
+    const CommandShape* shape = nullptr;
+    for (const CommandShape& candidate : kCommands)
+        if (parsed.command == candidate.name) shape = &candidate;
+    if (shape == nullptr) {
+        error = "unknown command " + parsed.command;
+        return std::nullopt;
+    }
+    for (; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            parsed.json = true;
+            continue;
+        }
+        const std::optional<char> letter = ParseDriveLetter(args[i]);
+        if (!letter) {
+            error = "not a drive letter: " + args[i];
+            return std::nullopt;
+        }
+        parsed.drives.push_back(*letter);
+    }
+    if (parsed.drives.size() < shape->minDrives || parsed.drives.size() > shape->maxDrives) {
+        error = parsed.command + (shape->maxDrives == 0 ? " takes no drive" : " takes one drive");
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+}  // namespace quillo::cli

@@ -1,0 +1,28 @@
+#pragma once
+// The console front end's command line:
+//   quillo-cli [--disk PATH]... [--floppy PATH]... [--json] COMMAND [DRIVE]...
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillo::cli {
+
+struct AttachedPath {
+    std::string path;
+    bool floppy = false;
+};
+
+struct Arguments {
+    std::vector<AttachedPath> disks;
+    std::string command;        // "drives", "info"
+    std::vector<char> drives;   // upper-case letters
+    bool json = false;
+};
+
+// Parses argv; on a usage error returns nullopt with a one-line message.
+std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, std::string& error);
+
+// "C", "c", "C:", "c:" -> 'C'; anything else -> nullopt.
+std::optional<char> ParseDriveLetter(const std::string& text);
+
+}  // namespace quillo::cli

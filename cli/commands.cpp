@@ -1,0 +1,193 @@
+#include "cli/commands.h"
+
+#include <unistd.h>
+
+#include <memory>
+#include <optional>
+
+#include "cli/exit_codes.h"
+#include "cli/json_writer.h"
+#include "common/console_view.h"
+#include "common/engine_context.h"
+#include "common/log.h"
+#include "disk/drive_letters.h"
+#include "disk/drive_menu.h"
+#include "disk/drive_table.h"
+#include "disk/volume_device.h"
+#include "disk/volume_geometry.h"
+#include "disk/volume_lock.h"
+#include "disk/volume_space.h"
+#include "platform/config_paths.h"
+#include "platform/option_store.h"
+
+namespace quillo::cli {
+namespace {
+
+const char kBusyMessage[] =
+    "The drive is busy. Another program has locked it or\n"
+    "is accessing it intensively. Shutdown your other\n"
+    "applications or try again later.";
+
+// The attached drives and an engine context over them.
+class Console {
+public:
+    Console(const Arguments& args, std::FILE* out, std::FILE* err)
+        : table_(Attach(args, err)),
+          view_(out, isatty(fileno(err)) ? err : nullptr),
+          ctx_(view_, clock_, table_) {
+        ctx_.driveMenu = &menu_;
+        ctx_.options = LoadAllOptions(OptionStore::ForApplication(kQuilloAppName));
+    }
+
+    DriveTable& table() { return table_; }
+    DriveMenu& menu() { return menu_; }
+    EngineContext& ctx() { return ctx_; }
+
+    // Points the context at drive `letter` the way selecting it in the menu does.
+    void Select(char letter) {
+        ctx_.run.DriveMenuIndex = MenuIndexForDriveLetter(letter);
+        ctx_.run.DriveString = std::string(1, letter) + ":";
+        ctx_.run.RootPath = ctx_.run.DriveString + "\\";
+    }
+
+private:
+    static std::vector<DriveAssignment> Attach(const Arguments& args, std::FILE* err) {
+        std::vector<AttachedDisk> disks;
+        for (const AttachedPath& p : args.disks) disks.push_back({p.path, p.floppy});
+        DriveLetterResult result = AssignDriveLetters(disks);
+        for (const DiskProblem& problem : result.errors)
+            std::fprintf(err, "quillo-cli: %s: %s\n", problem.path.c_str(), problem.message.c_str());
+        for (const DiskProblem& problem : result.warnings)
+            std::fprintf(err, "quillo-cli: %s: %s\n", problem.path.c_str(), problem.message.c_str());
+        return std::move(result.drives);
+    }
+
+    DriveTable table_;
+    DriveMenu menu_;
+    ConsoleView view_;
+    SystemClock clock_;
+    EngineContext ctx_;
+};
+
+std::optional<VolumeSpace> SpaceOf(VolumeDevice& device) {
+    const bool openedHere = !device.IsOpen();
+    if (openedHere && !device.Open()) return std::nullopt;
+    std::optional<VolumeSpace> space = QueryVolumeSpace(device);
+    if (openedHere) device.Close();
+    return space;
+}
+
+int32_t Sectors(uint64_t clusters, uint32_t sectorsPerCluster) {
+    return static_cast<int32_t>(std::min<uint64_t>(clusters * sectorsPerCluster, 0x7FFFFFFF));
+}
+
+int ListDrives(Console& console, bool json, std::FILE* out, std::FILE* err) {
+    const std::vector<char> letters = console.table().Letters();
+    if (letters.empty()) {
+        std::fprintf(err, "quillo-cli: no drives: attach a disk with --disk PATH\n");
+        return kExitUsage;
+    }
+    for (char letter : letters) {
+        const int index = MenuIndexForDriveLetter(letter);
+        const std::string fileSystem = QueryDrive(console.menu(), index, true, console.table());
+        const std::string caption = console.menu().items[index].caption.substr(1);  // drop "&"
+        const std::string label = caption.size() > 4 ? caption.substr(4) : "";
+        const std::optional<VolumeSpace> space =
+            fileSystem.empty() ? std::nullopt : SpaceOf(*console.table().DeviceForDrive(letter));
+        const int32_t size = space ? Sectors(space->totalClusters, space->sectorsPerCluster) : 0;
+        const int32_t free = space ? Sectors(space->freeClusters, space->sectorsPerCluster) : 0;
+        if (json) {
+            JsonObject o;
+            o.Add("drive", std::string(1, letter) + ":").Add("label", label)
+                .Add("filesystem", fileSystem).Add("size_sectors", int64_t{size})
+                .Add("free_sectors", int64_t{free})
+                .Add("path", console.table().Find(letter)->path);
+            std::fprintf(out, "%s\n", o.Text().c_str());
+        } else if (!space) {
+            std::fprintf(out, "%c:  unreadable or not a FAT volume\n", letter);
+        } else {
+            std::fprintf(out, "%-16s %-6s %9s  %9s free\n", caption.c_str(), fileSystem.c_str(),
+                         FormatSize(size).c_str(), FormatSize(free).c_str());
+        }
+    }
+    return kExitDone;
+}
+
+int ShowInfo(Console& console, char letter, bool json, std::FILE* out, std::FILE* err) {
+    const DriveAssignment* drive = console.table().Find(letter);
+    if (drive == nullptr) {
+        std::fprintf(err, "quillo-cli: no drive %c:\n", letter);
+        return kExitUsage;
+    }
+    EngineContext& ctx = console.ctx();
+    console.Select(letter);
+    ctx.run.RunMode = -1;
+    ctx.run.ScanFiles = false;
+    if (!AcquireVolume(ctx)) {
+        if (ctx.run.DriveBusy) {
+            std::fprintf(err, "%s\n", kBusyMessage);
+            return kExitDriveBusy;
+        }
+        std::fprintf(err, "quillo-cli: cannot open %s\n", drive->path.c_str());
+        return kExitVolumeError;
+    }
+    const bool opened = OpenVolume(ctx);
+    ReleaseVolume(ctx);
+    if (!opened) return ctx.run.DiskIoFailed ? kExitDiskIo : kExitVolumeError;
+
+    const Geometry& geo = ctx.geo;
+    const std::string caption = console.menu().items[ctx.run.DriveMenuIndex].caption.substr(1);
+    const std::string label = caption.size() > 4 ? caption.substr(4) : "";
+    JsonObject o;
+    o.Add("drive", ctx.run.DriveString)
+        .Add("label", label)
+        .Add("filesystem", geo.FileSystemName)
+        .Add("path", drive->path)
+        .Add("partition", int64_t{drive->volume.partitionNumber})
+        .Add("offset_bytes", static_cast<int64_t>(drive->volume.byteOffset))
+        .Add("bytes_per_sector", int64_t{geo.BytesPerSector})
+        .Add("sectors_per_cluster", int64_t{geo.SectorsPerCluster})
+        .Add("reserved_sectors", int64_t{geo.ReservedSectors})
+        .Add("tables", int64_t{geo.NumberOfFats})
+        .Add("sectors_per_table", int64_t{geo.SectorsPerFat})
+        .Add("root_entries", int64_t{geo.RootEntryCount})
+        .Add("root_cluster", int64_t{geo.RootCluster})
+        .Add("data_start_sector", int64_t{geo.DataStartMinus1} + 1)
+        .Add("total_clusters", int64_t{geo.TotalClusters})
+        .Add("free_clusters", int64_t{geo.FreeClusters})
+        .Add("volume_sectors", int64_t{geo.VolumeSectors});
+    if (json) {
+        std::fprintf(out, "%s\n", o.Text().c_str());
+        return kExitDone;
+    }
+    std::fprintf(out, "Drive %s  %s\n", ctx.run.DriveString.c_str(), label.c_str());
+    std::fprintf(out, "File system          %s\n", geo.FileSystemName.c_str());
+    std::fprintf(out, "Disk                 %s (partition %d, at byte %llu)\n", drive->path.c_str(),
+                 drive->volume.partitionNumber,
+                 static_cast<unsigned long long>(drive->volume.byteOffset));
+    std::fprintf(out, "Bytes per sector     %d\n", geo.BytesPerSector);
+    std::fprintf(out, "Sectors per cluster  %d\n", geo.SectorsPerCluster);
+    std::fprintf(out, "Reserved sectors     %d\n", geo.ReservedSectors);
+    std::fprintf(out, "Tables               %d of %d sectors\n", geo.NumberOfFats, geo.SectorsPerFat);
+    if (geo.IsFat32)
+        std::fprintf(out, "Root directory       cluster %u\n", geo.RootCluster);
+    else
+        std::fprintf(out, "Root directory       %d entries\n", geo.RootEntryCount);
+    std::fprintf(out, "Data area            from sector %d\n", geo.DataStartMinus1 + 1);
+    std::fprintf(out, "Clusters             %d (%d free)\n", geo.TotalClusters, geo.FreeClusters);
+    std::fprintf(out, "Size                 %s (%s free)\n", FormatSize(geo.VolumeSectors).c_str(),
+                 FormatSize(geo.FreeClusters * geo.SectorsPerCluster).c_str());
+    return kExitDone;
+}
+
+}  // namespace
+
+int RunCommand(const Arguments& args, std::FILE* out, std::FILE* err) {
+    Console console(args, out, err);
+    if (args.command == "drives") return ListDrives(console, args.json, out, err);
+    if (args.command == "info") return ShowInfo(console, args.drives.front(), args.json, out, err);
+    std::fprintf(err, "quillo-cli: unknown command %s\n", args.command.c_str());
+    return kExitUsage;
+}
+
+}  // namespace quillo::cli

@@ -1,0 +1,245 @@
+#include "tests/support/scripted_device.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "tests/support/fake_clock.h"
+
+namespace quillo {
+namespace {
+
+// Sector n of a fresh image is filled with the byte n, so a reboot image
+// shows at a glance which version of each sector survived.
+std::vector<uint8_t> NumberedImage(uint32_t sectors) {
+    std::vector<uint8_t> image(sectors * kSectorSize);
+    for (uint32_t s = 0; s < sectors; ++s)
+        std::fill_n(image.begin() + s * kSectorSize, kSectorSize, static_cast<uint8_t>(s));
+    return image;
+}
+
+std::vector<uint8_t> Filled(uint32_t sectors, uint8_t value) {
+    return std::vector<uint8_t>(sectors * kSectorSize, value);
+}
+
+// The fill byte of sector s, or -1 when the sector is not uniform (a torn sector).
+int SectorFill(const std::vector<uint8_t>& image, uint32_t s) {
+    const uint8_t* p = image.data() + s * kSectorSize;
+    for (uint32_t i = 1; i < kSectorSize; ++i)
+        if (p[i] != p[0]) return -1;
+    return p[0];
+}
+
+class OpenedDevice : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(d.Open()); }
+    ScriptedDevice d{NumberedImage(16)};
+};
+using ScriptedDeviceReboot = OpenedDevice;
+using ScriptedDeviceFaults = OpenedDevice;
+using ScriptedDeviceLocks = OpenedDevice;
+
+bool Write(ScriptedDevice& d, uint32_t start, uint32_t count, uint8_t value) {
+    return d.WriteSectors(start, count, Filled(count, value).data(), WriteKind::FileData);
+}
+
+TEST_F(ScriptedDeviceReboot, DropUnflushedKeepsOnlyWhatResetDriveMadeDurable) {
+    ASSERT_TRUE(Write(d, 1, 1, 0xA1));
+    ASSERT_TRUE(d.ResetDrive());
+    ASSERT_TRUE(Write(d, 2, 1, 0xB2));
+    ASSERT_TRUE(Write(d, 1, 1, 0xC1));
+
+    std::vector<uint8_t> seen(2 * kSectorSize);
+    ASSERT_TRUE(d.ReadSectors(1, 2, seen.data()));
+    EXPECT_EQ(SectorFill(seen, 0), 0xC1);  // reads see unflushed writes
+    EXPECT_EQ(SectorFill(seen, 1), 0xB2);
+
+    const std::vector<uint8_t> after = d.ImageAfterReboot(RebootMode::DropUnflushed);
+    EXPECT_EQ(after, d.DurableImage());
+    EXPECT_EQ(SectorFill(after, 1), 0xA1);
+    EXPECT_EQ(SectorFill(after, 2), 2);
+
+    const auto batches = d.WriteBatches();
+    ASSERT_EQ(batches.size(), 2u);
+    EXPECT_EQ(batches[0].size(), 1u);
+    EXPECT_EQ(batches[1].size(), 2u);
+}
+
+TEST_F(ScriptedDeviceReboot, RandomSubsetHoldsWholeSectorsOfRealWritesAndFollowsTheSeed) {
+    ASSERT_TRUE(Write(d, 4, 3, 0xE1));  // sectors 4..6
+    ASSERT_TRUE(Write(d, 5, 1, 0xE2));  // sector 5 again
+    ASSERT_TRUE(Write(d, 10, 2, 0xE3));
+    const std::map<uint32_t, std::set<int>> allowed = {
+        {4, {4, 0xE1}}, {5, {5, 0xE1, 0xE2}}, {6, {6, 0xE1}}, {10, {10, 0xE3}}, {11, {11, 0xE3}}};
+
+    std::set<std::vector<uint8_t>> distinct;
+    bool partlyKeptWrite = false;
+    for (uint64_t seed = 0; seed < 64; ++seed) {
+        const auto image = d.ImageAfterReboot(RebootMode::KeepRandomSubset, seed);
+        EXPECT_EQ(image, d.ImageAfterReboot(RebootMode::KeepRandomSubset, seed));
+        for (uint32_t s = 0; s < 16; ++s) {
+            const int fill = SectorFill(image, s);
+            auto it = allowed.find(s);
+            if (it == allowed.end())
+                EXPECT_EQ(fill, static_cast<int>(s)) << "unwritten sector " << s;
+            else
+                EXPECT_TRUE(it->second.count(fill)) << "sector " << s << " holds " << fill;
+        }
+        partlyKeptWrite |= (SectorFill(image, 10) == 0xE3) != (SectorFill(image, 11) == 0xE3);
+        distinct.insert(image);
+    }
+    EXPECT_GT(distinct.size(), 8u);
+    EXPECT_TRUE(partlyKeptWrite);  // kept per sector, not per write
+}
+
+TEST_F(ScriptedDeviceReboot, TornWriteCutsOnlyTheLastMultiSectorWrite) {
+    ASSERT_TRUE(Write(d, 0, 1, 0xD0));
+    ASSERT_TRUE(d.ResetDrive());
+    ASSERT_TRUE(Write(d, 2, 2, 0xA2));  // an earlier multi-sector write: lost
+    ASSERT_TRUE(Write(d, 8, 4, 0xB8));  // the one that tears
+    ASSERT_TRUE(Write(d, 1, 1, 0xC1));  // later, single sector: lost
+
+    std::set<int> cuts;
+    for (uint64_t seed = 0; seed < 40; ++seed) {
+        const auto image = d.ImageAfterReboot(RebootMode::TornLastWrite, seed);
+        EXPECT_EQ(SectorFill(image, 0), 0xD0);
+        EXPECT_EQ(SectorFill(image, 1), 1);
+        EXPECT_EQ(SectorFill(image, 2), 2);
+        EXPECT_EQ(SectorFill(image, 3), 3);
+        int j = 0;
+        while (j < 4 && SectorFill(image, 8 + j) == 0xB8) ++j;
+        for (int s = j; s < 4; ++s) EXPECT_EQ(SectorFill(image, 8 + s), 8 + s);
+        cuts.insert(j);
+    }
+    EXPECT_EQ(cuts, (std::set<int>{1, 2, 3}));
+
+    ScriptedDevice single(NumberedImage(4));
+    ASSERT_TRUE(single.Open() && Write(single, 3, 1, 0xAA));
+    EXPECT_EQ(single.ImageAfterReboot(RebootMode::TornLastWrite, 5),
+              single.ImageAfterReboot(RebootMode::DropUnflushed));
+}
+
+TEST_F(ScriptedDeviceFaults, FailsTheNumberedTransferAndChangesNothing) {
+    d.FailRead(1);
+    d.FailWrite(2);
+    std::vector<uint8_t> buffer = Filled(1, 0x55);
+    EXPECT_FALSE(d.ReadSectors(3, 1, buffer.data()));
+    EXPECT_EQ(SectorFill(buffer, 0), 0x55);
+    EXPECT_TRUE(d.ReadSectors(3, 1, buffer.data()));
+    EXPECT_EQ(SectorFill(buffer, 0), 3);
+
+    EXPECT_TRUE(Write(d, 1, 1, 0x11));
+    const auto before = d.Image();
+    EXPECT_FALSE(Write(d, 2, 1, 0x22));
+    EXPECT_EQ(d.Image(), before);
+    EXPECT_EQ(d.UnflushedWriteCount(), 1u);
+    EXPECT_TRUE(Write(d, 2, 1, 0x22));
+    EXPECT_FALSE(Write(d, 15, 2, 0x33));  // past the end: nothing transferred
+    EXPECT_EQ(SectorFill(d.Image(), 15), 15);
+
+    d.ResetCounters();  // numbering starts again: the second write fails again
+    EXPECT_TRUE(Write(d, 4, 1, 0x44));
+    EXPECT_FALSE(Write(d, 5, 1, 0x45));
+    EXPECT_EQ(d.WritesCounted(), 2u);
+}
+
+TEST_F(ScriptedDeviceFaults, EverythingFailsAfterThePowerCut) {
+    ASSERT_TRUE(d.LockVolume(0, false));
+    d.CrashAfterWrite(2);
+    EXPECT_TRUE(Write(d, 1, 1, 0x11));
+    EXPECT_TRUE(Write(d, 2, 1, 0x22));  // completes, then the power goes
+    EXPECT_TRUE(d.PowerIsCut());
+
+    std::vector<uint8_t> buffer(kSectorSize);
+    EXPECT_FALSE(Write(d, 3, 1, 0x33));
+    EXPECT_FALSE(d.ReadSectors(1, 1, buffer.data()));
+    EXPECT_FALSE(d.ResetDrive());
+    EXPECT_EQ(d.GetLockState(), 0);
+    EXPECT_EQ(d.GetLockFlagState(), -1);
+    d.Close();
+    EXPECT_FALSE(d.Open());
+    EXPECT_EQ(SectorFill(d.Image(), 2), 0x22);
+    EXPECT_EQ(SectorFill(d.Image(), 3), 3);
+    EXPECT_EQ(SectorFill(d.ImageAfterReboot(RebootMode::DropUnflushed), 2), 2);
+}
+
+TEST_F(ScriptedDeviceLocks, LevelsNestAndOnlyTheCurrentLevelUnlocks) {
+    EXPECT_EQ(d.GetLockState(), -1);
+    EXPECT_FALSE(d.LockVolume(2, false));
+    EXPECT_TRUE(d.LockVolume(1, true));
+    EXPECT_FALSE(d.LockVolume(0, false));
+    EXPECT_FALSE(d.LockVolume(3, false));
+    EXPECT_TRUE(d.LockVolume(2, false));
+    EXPECT_TRUE(d.LockVolume(3, false));
+
+    d.UnlockVolume(2);  // not the current level: ignored and noted
+    EXPECT_EQ(d.GetLockState(), 3);
+    EXPECT_EQ(d.UnlocksOfNonCurrentLevel(), 1);
+    d.UnlockVolume(3);
+    d.UnlockVolume(2);
+    EXPECT_EQ(d.GetLockState(), 1);
+    d.UnlockVolume(1);
+    EXPECT_EQ(d.GetLockState(), -1);
+    EXPECT_TRUE(d.LockVolume(0, false));
+    EXPECT_FALSE(d.LockVolume(1, true));
+    d.Close();  // drops the lock
+    ASSERT_TRUE(d.Open());
+    EXPECT_EQ(d.GetLockState(), -1);
+
+    EXPECT_EQ(d.LockLevelsRequested(), (std::vector<int>{2, 1, 0, 3, 2, 3, 0, 1}));
+    EXPECT_EQ(d.UnlockLevels(), (std::vector<int>{2, 3, 2, 1}));
+}
+
+TEST_F(ScriptedDeviceLocks, ScriptedHoldersFailuresAndStuckLevels) {
+    d.Close();
+    d.SetLockedAtOpen(1);
+    ASSERT_TRUE(d.Open());
+    EXPECT_EQ(d.GetLockState(), 1);
+    d.Close();
+    d.SetLockedAtOpen(-1);
+    ASSERT_TRUE(d.Open());
+
+    d.SetOtherHolder(true);
+    EXPECT_FALSE(d.LockVolume(0, false));
+    EXPECT_FALSE(d.LockVolume(1, true));
+    d.SetOtherHolder(false);
+    ASSERT_TRUE(d.LockVolume(1, true));
+
+    d.FailLocks(2, 2);
+    EXPECT_FALSE(d.LockVolume(2, false));
+    EXPECT_FALSE(d.LockVolume(2, false));
+    EXPECT_TRUE(d.LockVolume(2, false));
+
+    d.IgnoreUnlocks(2, ScriptedDevice::kAlways);
+    for (int i = 0; i < 5; ++i) d.UnlockVolume(2);
+    EXPECT_EQ(d.HeldLevel(), 2);
+    EXPECT_EQ(d.Requests().back().result, ScriptedDevice::kStuck);
+
+    d.FailLockStateQueries(2);
+    EXPECT_EQ(d.GetLockState(), 0);
+    EXPECT_EQ(d.GetLockState(), 0);
+    EXPECT_EQ(d.GetLockState(), 2);
+
+    d.QueueLockFlags({1, -1});
+    EXPECT_EQ(d.GetLockFlagState(), 1);
+    EXPECT_EQ(d.GetLockFlagState(), -1);
+    EXPECT_EQ(d.GetLockFlagState(), 0);  // queue used up
+    d.SetOpenFiles({{"C:\\MAP.DLL", 3}});
+    std::string path;
+    EXPECT_EQ(d.EnumOpenFile(0, path), 3);
+    EXPECT_EQ(d.EnumOpenFile(1, path), -1);
+}
+
+TEST(FakeClock, AdvancesOnPausesAndQueriesAndWrapsAtMidnight) {
+    FakeClock clock(86399.0, 0.5, 0.25);
+    EXPECT_DOUBLE_EQ(clock.SecondsSinceMidnight(), 86399.0);
+    clock.Pause();
+    clock.Pause();
+    EXPECT_DOUBLE_EQ(clock.SecondsSinceMidnight(), 0.25);
+    EXPECT_DOUBLE_EQ(clock.Now(), 0.5);
+    EXPECT_EQ(clock.Pauses(), 2);
+}
+
+}  // namespace
+}  // namespace quillo

@@ -1,0 +1,245 @@
+#include "disk/volume_lock.h"
+
+#include <gtest/gtest.h>
+
+#include "disk/busy_files.h"
+#include "tests/support/engine_fixture.h"
+
+namespace quillo {
+namespace {
+
+using testing::ScriptedDrive;
+using Op = ScriptedDevice::Op;
+
+TEST(AcquireVolume, DefragWithoutBackgroundTriesTheExclusiveLockFirst) {
+    ScriptedDrive d;
+    d.ctx.run.RunMode = 1;
+    ASSERT_TRUE(AcquireVolume(d.ctx));
+    EXPECT_TRUE(d.ctx.dev.Level0Held);
+    EXPECT_EQ(d.ctx.dev.LastLockLevel, 0);
+    EXPECT_EQ(d.device.LockLevelsRequested(), std::vector<int>({0}));
+    EXPECT_EQ(d.device.CountOf(Op::ResetDrive), 1);  // flushed before locking
+
+    ReleaseVolume(d.ctx);
+    EXPECT_EQ(d.device.HeldLevel(), -1);
+    EXPECT_FALSE(d.device.IsOpen());
+    EXPECT_EQ(d.ctx.dev.DeviceHandle, nullptr);
+}
+
+TEST(AcquireVolume, BackgroundTakesOnlyLevelOneWithOthersWritesAllowed) {
+    ScriptedDrive d;
+    d.ctx.run.RunMode = 1;
+    d.ctx.options.Background = true;
+    ASSERT_TRUE(AcquireVolume(d.ctx));
+    EXPECT_FALSE(d.ctx.dev.Level0Held);
+    EXPECT_FALSE(d.ctx.dev.OthersWritesDenied);
+    EXPECT_EQ(d.device.LockLevelsRequested(), std::vector<int>({1}));
+    EXPECT_TRUE(d.device.Requests().back().othersMayWrite ||
+                d.device.Requests()[d.device.Requests().size() - 2].othersMayWrite);
+    EXPECT_EQ(d.ctx.dev.LastLockLevel, 1);
+}
+
+TEST(AcquireVolume, CheckDeniesOthersWritesAndFallsBackToAllowingThem) {
+    ScriptedDrive d;
+    d.ctx.run.RunMode = -1;
+    d.device.FailLocks(1, 1);  // the denying level-1 lock is refused once
+    ASSERT_TRUE(AcquireVolume(d.ctx));
+    EXPECT_EQ(d.device.LockLevelsRequested(), std::vector<int>({1, 1}));
+    std::vector<bool> permissions;
+    for (const auto& r : d.device.Requests())
+        if (r.op == Op::LockVolume) permissions.push_back(r.othersMayWrite);
+    EXPECT_EQ(permissions, std::vector<bool>({false, true}));
+    EXPECT_FALSE(d.ctx.dev.OthersWritesDenied);
+}
+
+TEST(AcquireVolume, LockedVolumeIsRefusedWithoutTakingAnyLock) {
+    ScriptedDrive d;
+    d.ctx.run.RunMode = 1;
+    d.device.SetLockedAtOpen(1);
+    EXPECT_FALSE(AcquireVolume(d.ctx));
+    EXPECT_EQ(d.device.CountOf(Op::LockVolume), 0);
+    EXPECT_EQ(d.device.CountOf(Op::Write), 0);
+    EXPECT_FALSE(d.device.IsOpen());
+    EXPECT_EQ(d.ctx.dev.DeviceHandle, nullptr);
+}
+
+TEST(AcquireVolume, AnotherHolderMakesTheDriveBusy) {
+    ScriptedDrive d;
+    d.ctx.run.RunMode = 1;
+    d.device.SetOtherHolder(true);
+    EXPECT_FALSE(AcquireVolume(d.ctx));
+    EXPECT_TRUE(d.ctx.run.DriveBusy);
+    EXPECT_FALSE(d.device.IsOpen());
+    EXPECT_EQ(d.device.CountOf(Op::Write), 0);
+}
+
+TEST(AcquireVolume, UnknownDriveAndFailedResetAreRefused) {
+    ScriptedDrive d;
+    d.ctx.run.DriveString = "D:";
+    EXPECT_FALSE(AcquireVolume(d.ctx));
+    EXPECT_EQ(d.device.CountOf(Op::Open), 0);
+
+    d.ctx.run.DriveString = "c:";  // the letter is taken in either case
+    d.device.FailResets(1);
+    EXPECT_FALSE(AcquireVolume(d.ctx));
+    EXPECT_EQ(d.device.CountOf(Op::LockVolume), 0);
+    EXPECT_FALSE(d.device.IsOpen());
+}
+
+class Climb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        d.ctx.run.RunMode = 1;
+        d.ctx.options.Background = true;
+        ASSERT_TRUE(AcquireVolume(d.ctx));
+    }
+    ScriptedDrive d;
+};
+
+TEST_F(Climb, QuietFlagHoldsLevelsTwoAndThreeUntilTheYield) {
+    ASSERT_TRUE(EnterWriteLock(d.ctx, false));
+    EXPECT_EQ(d.device.HeldLevel(), 3);
+    EXPECT_TRUE(d.ctx.dev.LockRaised);
+    EXPECT_FALSE(d.ctx.run.RestartNeeded);
+
+    d.ctx.run.MapRepaintPending = true;
+    YieldWriteLock(d.ctx);
+    EXPECT_EQ(d.device.HeldLevel(), 1);
+    EXPECT_FALSE(d.ctx.dev.LockRaised);
+    EXPECT_EQ(d.view.mapRedraws, 1);  // the deferred repaint happens once the lock is down
+    EXPECT_FALSE(d.ctx.run.MapRepaintPending);
+    EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
+}
+
+TEST_F(Climb, NewMappingWithRefreshRebuildsTheBusyTable) {
+    d.device.QueueLockFlags({2});
+    d.device.SetOpenFiles({{"C:\\WIN\\MAPPED.DLL", 2}, {"C:\\DOC\\NOTES.TXT", 1},
+                           {"C:\\TEMP\\~DF1234.TMP", 1}, {"C:\\READ.ME", 0}});
+    ASSERT_TRUE(EnterWriteLock(d.ctx, true));
+    EXPECT_FALSE(d.ctx.run.RestartNeeded);
+    EXPECT_TRUE(d.ctx.dev.BusyListRefreshed);
+    EXPECT_EQ(d.ctx.dev.BusyFileCount, 2);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\WIN\\MAPPED.DLL"), 2);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\TEMP\\~DF1234.TMP"), 1);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\DOC\\NOTES.TXT"), 0);  // written, but not a ~DF file
+    EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\READ.ME"), 0);
+}
+
+TEST_F(Climb, OutsideWriteSetsRestartButStillHoldsTheLock) {
+    d.device.QueueLockFlags({1});
+    ASSERT_TRUE(EnterWriteLock(d.ctx, true));
+    EXPECT_TRUE(d.ctx.run.RestartNeeded);
+    EXPECT_FALSE(d.ctx.dev.BusyListRefreshed);
+    EXPECT_EQ(d.device.HeldLevel(), 3);
+}
+
+TEST_F(Climb, FailedFlagQueryCountsAsAnOutsideWriteAndRetries) {
+    d.device.QueueLockFlags({-1});
+    ASSERT_TRUE(EnterWriteLock(d.ctx, false));  // the second climb reads 0
+    EXPECT_TRUE(d.ctx.run.RestartNeeded);
+    EXPECT_EQ(d.device.CountOf(Op::GetLockFlagState), 2);
+    EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
+}
+
+TEST_F(Climb, GivesUpAsBusyJustOverThirtySeconds) {
+    d.device.FailLocks(2, ScriptedDevice::kAlways);
+    const double start = d.clock.Now();
+    EXPECT_FALSE(EnterWriteLock(d.ctx, false));
+    EXPECT_TRUE(d.ctx.run.DriveBusy);
+    EXPECT_TRUE(d.ctx.run.StopRequested);
+    EXPECT_EQ(d.ctx.run.ErrorStop, 1);
+    const double waited = d.clock.Now() - start;
+    EXPECT_GT(waited, 30.0);
+    EXPECT_LE(waited, 31.0);
+    EXPECT_EQ(d.device.HeldLevel(), 1);
+}
+
+TEST_F(Climb, WaitAcrossMidnightStillEndsAfterThirtySeconds) {
+    d.clock.Advance(86400.0 - 12 * 3600.0 - 10.0);  // ten seconds to midnight
+    d.device.FailLocks(3, ScriptedDevice::kAlways);
+    EXPECT_FALSE(EnterWriteLock(d.ctx, false));
+    EXPECT_TRUE(d.ctx.run.DriveBusy);
+    EXPECT_GT(d.clock.Now(), 20.0);  // went on past midnight, not stopped at it
+    EXPECT_LT(d.clock.Now(), 22.0);
+    EXPECT_EQ(d.device.HeldLevel(), 1);  // level 2 given back after each failed level 3
+    EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
+}
+
+TEST_F(Climb, StopRequestedEndsTheWaitWithoutBusy) {
+    d.device.FailLocks(2, ScriptedDevice::kAlways);
+    d.view.StopAtYield(d.view.yields + 25, &d.ctx.run);
+    EXPECT_FALSE(EnterWriteLock(d.ctx, false));
+    EXPECT_FALSE(d.ctx.run.DriveBusy);
+    EXPECT_EQ(d.ctx.run.ErrorStop, 0);
+}
+
+TEST_F(Climb, StuckTopLevelStopsTheRunAsBusyAndReleaseStillCloses) {
+    d.device.QueueLockFlags({-1});
+    d.device.IgnoreUnlocks(3, ScriptedDevice::kAlways);
+    EXPECT_FALSE(EnterWriteLock(d.ctx, false));
+    EXPECT_TRUE(d.ctx.run.DriveBusy);
+    EXPECT_EQ(d.ctx.run.ErrorStop, 1);
+    EXPECT_TRUE(d.ctx.run.StopRequested);
+    EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
+    ReleaseVolume(d.ctx);  // bounded, and closing drops what the device still holds
+    EXPECT_FALSE(d.device.IsOpen());
+}
+
+TEST_F(Climb, UnlockIsSentOnlyForTheCurrentLevel) {
+    UnlockVolume(d.ctx, 512);  // at level 1: nothing to send
+    EXPECT_EQ(d.device.CountOf(Op::UnlockVolume), 0);
+    ASSERT_TRUE(EnterWriteLock(d.ctx, false));
+    ReleaseVolume(d.ctx);
+    EXPECT_EQ(d.device.UnlockLevels(), std::vector<int>({3, 2, 1}));
+    EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
+    EXPECT_FALSE(d.device.IsOpen());
+}
+
+TEST(ReleaseVolume, ClosedDeviceIsLeftAlone) {
+    ScriptedDrive d;
+    ReleaseVolume(d.ctx);
+    ReleaseVolume(d.ctx);
+    EXPECT_TRUE(d.device.Requests().empty());
+}
+
+TEST(ReportError, ReleasesTheVolumeAndLogsEvenWithLoggingOff) {
+    ScriptedDrive d;
+    d.ctx.run.RunMode = 1;
+    ASSERT_TRUE(AcquireVolume(d.ctx));
+    d.ctx.log.LogEnabled = false;
+    ReportError(d.ctx, "Disk error or incompatible disk");
+    EXPECT_EQ(d.device.HeldLevel(), -1);
+    EXPECT_FALSE(d.device.IsOpen());
+    EXPECT_EQ(d.view.log, std::vector<std::string>({"Disk error or incompatible disk"}));
+    EXPECT_EQ(d.ctx.run.ErrorStop, 1);
+}
+
+TEST(BusyFiles, EqualHashesAreTellenApartByPath) {
+    // "ab" and "`e" share a hash (97*3+98 = 96*3+101).
+    ASSERT_EQ(PathHash("ab"), PathHash("`e"));
+    ScriptedDrive d;
+    d.device.SetOpenFiles({{"`e", 3}, {"x", 2}, {"ab", 2}});
+    ASSERT_TRUE(d.device.Open());
+    d.ctx.dev.DeviceHandle = &d.device;
+    d.ctx.dev.BusyFileCount = EnumerateBusyFiles(d.ctx);
+    EXPECT_EQ(d.ctx.dev.BusyFileCount, 3);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "ab"), 2);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "`e"), 3);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "x"), 2);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "y"), 0);
+}
+
+TEST(BusyFiles, TableGrowsPastItsFirstAllocation) {
+    ScriptedDrive d;
+    std::vector<OpenFileEntry> files;
+    for (int i = 0; i < 450; ++i) files.push_back({"C:\\F" + std::to_string(i), 2});
+    d.device.SetOpenFiles(files);
+    ASSERT_TRUE(d.device.Open());
+    d.ctx.dev.DeviceHandle = &d.device;
+    d.ctx.dev.BusyFileCount = EnumerateBusyFiles(d.ctx);
+    EXPECT_EQ(d.ctx.dev.BusyFileCount, 450);
+    for (int i = 0; i < 450; i += 37) EXPECT_EQ(LookupBusyFile(d.ctx, files[i].path), 2) << i;
+}
+
+}  // namespace
+}  // namespace quillo
