@@ -26,6 +26,9 @@ struct EngineContext {
     DeviceState dev;
     Geometry geo;
     FatBuffers fat;
+    ChainState chains;
+    ScanState scan;
+    RunLists lists;
     LogState log;
 };
 

@@ -97,6 +97,118 @@ struct FatBuffers {
     std::vector<uint8_t> Fat12Raw;
 };
 
+// Map cell categories, with their legend words.
+enum CellCategory : uint8_t {
+    kCellNone = 0,
+    kCellPartial = 1,     // "Partial"
+    kCellFixed = 4,       // "Fixed"
+    kCellFiles = 9,       // "Files"
+    kCellMoving = 10,     // "Moving"
+    kCellFragments = 12,  // "Fragments"
+    kCellTo = 14,         // "To"
+    kCellEmpty = 15,      // "Empty"
+};
+// Paint Empty, but only where a cell is not painted yet.
+constexpr int kCellEmptyIfUnpainted = 128 + kCellEmpty;
+
+// A chain as its runs of consecutive clusters, indices from 1 (0 unused).
+struct RunList {
+    std::vector<int32_t> RunStart{0, 0};
+    std::vector<int32_t> RunLength{0, 0};
+    int32_t Count() const { return static_cast<int32_t>(RunStart.size()) - 1; }
+};
+
+// The allocation chains, the free runs and the per-cell map.
+struct ChainState {
+    std::vector<uint8_t> SuccessorSeen;  // 1 when some entry links to the cluster
+    uint32_t Fat32RootCluster = 0;
+    uint32_t SwapFirstCluster = 0;
+    uint32_t SwapClusterCache = 0;       // kept across passes
+    int32_t ChainCount = 0;
+    int32_t AllocatedClusters = 0;
+    int32_t OwnedClusters = 0;
+    int32_t FragmentedFiles = 0;
+    int32_t FragmentedClusters = 0;
+
+    // Maximal free runs in disk order, indices 1..GapCount.
+    std::vector<int32_t> GapStart;
+    std::vector<int32_t> GapLength;
+    int32_t GapCount = 0;
+    int32_t GapCursor = 1;
+
+    std::vector<uint8_t> MapCells;   // one category per display cell
+    int32_t CellCount = 32000;       // cells that fit the map window
+    int32_t ClustersPerCell = 1;
+};
+
+// One directory entry as the scan found it.
+struct FileRecord {
+    uint32_t FirstCluster = 0;
+    uint32_t Size = 0;          // files: bytes; folders: clusters x cluster size
+    uint8_t Attributes = 0;
+    uint8_t Fragments = 0;      // runs 1..255, 0 without clusters
+    int32_t ParentRecord = 0;   // record of the folder holding the entry; 0 the root
+    int32_t EntryIndex = 0;     // 32-byte slot within the folder, from 0
+};
+
+struct FolderEntry {
+    int32_t Parent = -1;
+    std::string Name;
+};
+
+constexpr uint8_t kAttrHidden = 2;
+constexpr uint8_t kAttrSystem = 4;
+constexpr uint8_t kAttrVolumeLabel = 8;
+constexpr uint8_t kAttrFolder = 16;
+constexpr uint8_t kRecordFixed = 255;
+
+// The directory tree: records, folders and what the scan counted.
+struct ScanState {
+    std::vector<FileRecord> FileRecords;  // 0 is the root folder
+    std::vector<int32_t> RecordFolder;
+    std::vector<uint8_t> RecordFixed;
+    std::vector<uint8_t> RecordInUse;
+    int32_t RecordCount = 0;
+    std::vector<FolderEntry> FolderTable;
+    int32_t FolderTableTop = 0;
+    std::vector<int32_t> FoldersWithErased;  // indices 1..count
+    int32_t FoldersWithErasedCount = 0;
+
+    int32_t FileCount = 0;
+    int32_t FolderCount = 0;
+    int32_t EmptyFiles = 0;
+    int32_t ErasedEntries = 0;
+    int32_t FixedCount = 0;
+    int32_t LeftFragmentedCount = 0;
+    int32_t ItemsScanned = 0;
+    int32_t TempFilesSectors = 0;
+    int32_t CookiesSectors = 0;
+    int32_t DownloadedSectors = 0;
+    int32_t InternetTempSectors = 0;
+    int32_t RecycleSectors = 0;
+    int32_t SizeHistogram[14] = {};
+
+    // Folders of the housekeeping categories, with trailing backslash where
+    // named so; empty where there is no such folder.
+    std::string TempPath;
+    std::string TempFolder;
+    std::string CookiesFolder;
+    std::string DownloadedProgramsFolder;
+    std::string InternetCacheFolder;
+    std::string RecyclePath;
+};
+
+// The lists of the last run that the window shows.
+struct RunLists {
+    struct FragmentedItem {
+        std::string line;   // path, tab, note, tab, size
+        bool isFolder = false;
+    };
+    std::vector<FragmentedItem> Fragmented;  // lstInuse
+    std::vector<std::string> Large;          // lstLarge
+    int32_t LargeListWidth = 0;
+};
+
 // The run log as the engine keeps it; the view shows the same lines.
 struct LogState {
     bool LogEnabled = true;

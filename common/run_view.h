@@ -41,12 +41,15 @@ public:
     virtual void RedrawMap() = 0;
     virtual void RedrawLegend() = 0;
     virtual void RedrawGauge() = 0;
-    virtual void RedrawSizeChart() = 0;
+    // The size chart of the run's histogram, under the given title.
+    virtual void RedrawSizeChart(const std::string& caption) = 0;
     virtual void RedrawPie() = 0;
 
-    // Lists of the last run.
+    // Lists of the last run; the engine keeps them too (RunLists).
     virtual void AddLargeFile(const std::string& entry) = 0;
-    virtual void AddFragmentedFile(const std::string& entry) = 0;
+    virtual void AddFragmentedFile(const std::string& entry, bool isFolder) = 0;
+    // Width of a line of the large-file list in the window's text measure.
+    virtual int32_t TextWidth(const std::string& text) = 0;
 
     virtual void BringToFront() = 0;
     virtual void RepaintNow() = 0;
@@ -73,10 +76,11 @@ public:
     void RedrawMap() override {}
     void RedrawLegend() override {}
     void RedrawGauge() override {}
-    void RedrawSizeChart() override {}
+    void RedrawSizeChart(const std::string&) override {}
     void RedrawPie() override {}
     void AddLargeFile(const std::string&) override {}
-    void AddFragmentedFile(const std::string&) override {}
+    void AddFragmentedFile(const std::string&, bool) override {}
+    int32_t TextWidth(const std::string& text) override { return static_cast<int32_t>(text.size()); }
     void BringToFront() override {}
     void RepaintNow() override {}
     void Yield() override {}

@@ -219,6 +219,15 @@ void ReleaseVolume(EngineContext& ctx) {
     ctx.view.Yield();
 }
 
+bool RecheckLock(EngineContext& ctx, bool skipBusyRefresh) {
+    if (!ctx.run.DetectBusy) return false;
+    if (!EnterWriteLock(ctx, true)) return true;
+    if (!skipBusyRefresh && ctx.dev.LockFlagState == 0)
+        ctx.dev.BusyFileCount = EnumerateBusyFiles(ctx);
+    YieldWriteLock(ctx);
+    return ctx.run.RestartNeeded;
+}
+
 void ReportError(EngineContext& ctx, const std::string& text) {
     ReleaseVolume(ctx);
     ctx.view.BringToFront();

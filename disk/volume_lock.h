@@ -28,6 +28,11 @@ void UnlockVolume(EngineContext& ctx, int levelWord);
 // Drops every lock and closes the device. Does nothing when closed.
 void ReleaseVolume(EngineContext& ctx);
 
+// The lock checkpoint of the analysis: when busy files are being detected,
+// climbs (rebuilding the busy-file table unless skipped or already rebuilt),
+// comes down again and returns whether the run must stop or restart.
+bool RecheckLock(EngineContext& ctx, bool skipBusyRefresh);
+
 // The device's lock state, -1 none or 0..3; a closed device reads as 0.
 int GetLockState(EngineContext& ctx);
 // levelWord is the level x 256, as the lock requests take it.
