@@ -14,6 +14,8 @@ struct CommandShape {
 constexpr CommandShape kCommands[] = {
     {"drives", 0, 0},
     {"info", 1, 1},
+    {"check", 1, 24},
+    {"map", 1, 24},
 };
 
 }  // namespace
@@ -39,6 +41,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
             parsed.disks.push_back({args[++i], arg == "--floppy"});
         } else if (arg == "--json") {
             parsed.json = true;
+        } else if (arg == "--map") {
+            parsed.map = true;
         } else if (arg.rfind("--", 0) == 0) {
             error = "unknown option " + arg;
             return std::nullopt;
@@ -47,7 +51,7 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
         }
     }
     if (i >= args.size()) {
-        error = "no command given (drives, info)";
+        error = "no command given (drives, info, check, map)";
         return std::nullopt;
     }
     parsed.command = args[i++];
@@ -59,8 +63,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
         return std::nullopt;
     }
     for (; i < args.size(); ++i) {
-        if (args[i] == "--json") {
-            parsed.json = true;
+        if (args[i] == "--json" || args[i] == "--map") {
+            (args[i] == "--json" ? parsed.json : parsed.map) = true;
             continue;
         }
         const std::optional<char> letter = ParseDriveLetter(args[i]);
@@ -71,7 +75,9 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
         parsed.drives.push_back(*letter);
     }
     if (parsed.drives.size() < shape->minDrives || parsed.drives.size() > shape->maxDrives) {
-        error = parsed.command + (shape->maxDrives == 0 ? " takes no drive" : " takes one drive");
+        error = parsed.command + (shape->maxDrives == 0   ? " takes no drive"
+                                  : shape->maxDrives == 1 ? " takes one drive"
+                                                          : " takes one or more drives");
         return std::nullopt;
     }
     return parsed;

@@ -1,6 +1,6 @@
 #pragma once
 // The console front end's command line:
-//   quillo-cli [--disk PATH]... [--floppy PATH]... [--json] COMMAND [DRIVE]...
+//   quillo-cli [--disk PATH]... [--floppy PATH]... [--json] [--map] COMMAND [DRIVE]...
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,9 +14,10 @@ struct AttachedPath {
 
 struct Arguments {
     std::vector<AttachedPath> disks;
-    std::string command;        // "drives", "info"
+    std::string command;        // "drives", "info", "check", "map"
     std::vector<char> drives;   // upper-case letters
     bool json = false;
+    bool map = false;           // print the map as coloured cells
 };
 
 // Parses argv; on a usage error returns nullopt with a one-line message.

@@ -1,73 +1,21 @@
 #include "cli/commands.h"
 
-#include <unistd.h>
-
-#include <memory>
 #include <optional>
 
+#include "cli/check_command.h"
+#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/json_writer.h"
-#include "common/console_view.h"
 #include "common/engine_context.h"
 #include "common/log.h"
-#include "disk/drive_letters.h"
 #include "disk/drive_menu.h"
-#include "disk/drive_table.h"
 #include "disk/volume_device.h"
 #include "disk/volume_geometry.h"
 #include "disk/volume_lock.h"
 #include "disk/volume_space.h"
-#include "platform/config_paths.h"
-#include "platform/option_store.h"
 
 namespace quillo::cli {
 namespace {
-
-const char kBusyMessage[] =
-    "The drive is busy. Another program has locked it or\n"
-    "is accessing it intensively. Shutdown your other\n"
-    "applications or try again later.";
-
-// The attached drives and an engine context over them.
-class Console {
-public:
-    Console(const Arguments& args, std::FILE* out, std::FILE* err)
-        : table_(Attach(args, err)),
-          view_(out, isatty(fileno(err)) ? err : nullptr),
-          ctx_(view_, clock_, table_) {
-        ctx_.driveMenu = &menu_;
-        ctx_.options = LoadAllOptions(OptionStore::ForApplication(kQuilloAppName));
-    }
-
-    DriveTable& table() { return table_; }
-    DriveMenu& menu() { return menu_; }
-    EngineContext& ctx() { return ctx_; }
-
-    // Points the context at drive `letter` the way selecting it in the menu does.
-    void Select(char letter) {
-        ctx_.run.DriveMenuIndex = MenuIndexForDriveLetter(letter);
-        ctx_.run.DriveString = std::string(1, letter) + ":";
-        ctx_.run.RootPath = ctx_.run.DriveString + "\\";
-    }
-
-private:
-    static std::vector<DriveAssignment> Attach(const Arguments& args, std::FILE* err) {
-        std::vector<AttachedDisk> disks;
-        for (const AttachedPath& p : args.disks) disks.push_back({p.path, p.floppy});
-        DriveLetterResult result = AssignDriveLetters(disks);
-        for (const DiskProblem& problem : result.errors)
-            std::fprintf(err, "quillo-cli: %s: %s\n", problem.path.c_str(), problem.message.c_str());
-        for (const DiskProblem& problem : result.warnings)
-            std::fprintf(err, "quillo-cli: %s: %s\n", problem.path.c_str(), problem.message.c_str());
-        return std::move(result.drives);
-    }
-
-    DriveTable table_;
-    DriveMenu menu_;
-    ConsoleView view_;
-    SystemClock clock_;
-    EngineContext ctx_;
-};
 
 std::optional<VolumeSpace> SpaceOf(VolumeDevice& device) {
     const bool openedHere = !device.IsOpen();
@@ -125,7 +73,7 @@ int ShowInfo(Console& console, char letter, bool json, std::FILE* out, std::FILE
     ctx.run.ScanFiles = false;
     if (!AcquireVolume(ctx)) {
         if (ctx.run.DriveBusy) {
-            std::fprintf(err, "%s\n", kBusyMessage);
+            PrintEndOfRunMessage(ctx.run, err);
             return kExitDriveBusy;
         }
         std::fprintf(err, "quillo-cli: cannot open %s\n", drive->path.c_str());
@@ -186,6 +134,7 @@ int RunCommand(const Arguments& args, std::FILE* out, std::FILE* err) {
     Console console(args, out, err);
     if (args.command == "drives") return ListDrives(console, args.json, out, err);
     if (args.command == "info") return ShowInfo(console, args.drives.front(), args.json, out, err);
+    if (args.command == "check" || args.command == "map") return RunChecks(console, args, out, err);
     std::fprintf(err, "quillo-cli: unknown command %s\n", args.command.c_str());
     return kExitUsage;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The console front end's view: log lines on standard output as the engine
 // adds them, progress on standard error when it is a terminal.
+#include <csignal>
 #include <cstdio>
 
+#include "common/engine_state.h"
 #include "common/run_view.h"
 
 namespace quillo {
@@ -15,12 +17,22 @@ public:
     void SetStatusPair(int pair, const std::string& caption, const std::string& value) override;
     void SetStatusValue(int pair, const std::string& value) override;
     void SetProgressCaption(const std::string& caption) override;
+    void Yield() override;
+
+    // While `run` is running, a set `flag` (from a signal handler) presses
+    // Stop at the next yield.
+    void WatchStopFlag(const volatile std::sig_atomic_t* flag, RunState* run);
+    // Ends the progress line so that later output starts on a line of its own.
+    void EndProgress();
 
 private:
     void ShowProgress();
 
     std::FILE* out_;
     std::FILE* progress_;  // null when progress is not shown
+    const volatile std::sig_atomic_t* stopFlag_ = nullptr;
+    RunState* run_ = nullptr;
+    bool progressShown_ = false;
     std::string caption_;
     std::string pairs_[2][2];
 };

@@ -9,6 +9,7 @@
 namespace quillo {
 
 class DeviceProvider;
+class RegistryStore;
 struct DriveMenu;
 
 struct EngineContext {
@@ -20,6 +21,8 @@ struct EngineContext {
     // The drive items the window shows; drive discovery updates their captions.
     // Null where no menu is shown.
     DriveMenu* driveMenu = nullptr;
+    // Machine-wide records (the last-defragment dates). Null: none kept.
+    RegistryStore* registry = nullptr;
 
     Options options;
     RunState run;

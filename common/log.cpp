@@ -57,6 +57,7 @@ void ClearLog(EngineContext& ctx) {
     ctx.log.lines.clear();
     ctx.view.ClearLogLines();
     ctx.log.LogEnabled = true;
+    ctx.scan.FixedCount = 0;
     ctx.run.StopRequested = false;
     ctx.view.ClearTextPanel();
 }

@@ -91,7 +91,9 @@ bool OpenVolume(EngineContext& ctx) {
     RunState& run = ctx.run;
     Geometry& geo = ctx.geo;
     geo.TotalClusters = 0;
-    run.StopRequested = false;
+    // A Stop the user pressed during this pass stays pressed; only a stop
+    // left by an earlier pass's error is cleared.
+    run.StopRequested = run.UserAbort;
     run.DiskIoFailed = false;
     run.OutOfMemory = false;
     run.InternalError = false;

@@ -1,0 +1,119 @@
+#include "cli/check_command.h"
+
+#include <csignal>
+
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "cli/json_writer.h"
+#include "cli/map_printer.h"
+#include "common/log.h"
+#include "engine/end_of_run.h"
+#include "engine/run_driver.h"
+
+namespace quillo::cli {
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// The exit status a finished run stands for.
+int ExitStatusOf(const RunState& run) {
+    if (run.OutOfMemory) return kExitOutOfMemory;
+    if (run.DiskIoFailed) return kExitDiskIo;
+    if (run.DriveBusy) return kExitDriveBusy;
+    if (run.InternalError || run.StructuralError) return kExitVolumeError;
+    if (run.UserAbort) return kExitStopped;
+    if (run.ErrorStop != 0) return kExitVolumeError;
+    return kExitDone;
+}
+
+std::string Summary(const EngineContext& ctx, const std::string& message) {
+    const Geometry& geo = ctx.geo;
+    const ChainState& chains = ctx.chains;
+    const RunState& run = ctx.run;
+    const int64_t spc = geo.SectorsPerCluster;
+    JsonObject o;
+    o.Add("drive", run.DriveString)
+        .Add("filesystem", geo.FileSystemName)
+        .Add("files", int64_t{ctx.scan.FileCount})
+        .Add("folders", int64_t{ctx.scan.FolderCount})
+        .Add("chains", int64_t{chains.ChainCount})
+        .Add("fragmented_files", int64_t{chains.FragmentedFiles})
+        .Add("fragmented_clusters", int64_t{chains.FragmentedClusters})
+        .Add("gaps", int64_t{chains.GapCount})
+        .Add("volume_sectors", int64_t{geo.VolumeSectors})
+        .Add("free_sectors", (int64_t{geo.TotalClusters} - chains.AllocatedClusters) * spc)
+        .Add("lost_sectors",
+             std::max<int64_t>(0, int64_t{chains.AllocatedClusters} - chains.OwnedClusters) * spc)
+        .Add("erased_entries", int64_t{ctx.scan.ErasedEntries})
+        .Add("moved_files", int64_t{0})
+        .Add("moved_clusters", int64_t{0})
+        .Add("message", message)
+        .Add("error_stop", run.ErrorStop != 0)
+        .Add("user_stop", run.UserAbort)
+        .Add("structural_error", run.StructuralError)
+        .Add("disk_io_failed", run.DiskIoFailed)
+        .Add("drive_busy", run.DriveBusy)
+        .Add("internal_error", run.InternalError)
+        .Add("out_of_memory", run.OutOfMemory);
+    return o.Text();
+}
+
+// Clears what the previous drive's run left, as selecting a drive does.
+void PrepareRun(Console& console, char letter, bool check, bool terminalMap) {
+    EngineContext& ctx = console.ctx();
+    console.Select(letter);
+    ctx.run.RunMode = -1;
+    ctx.run.ScanFiles = check;
+    ctx.chains.GapCount = 0;  // a look at another drive has no gap table yet
+    ctx.chains.CellCount = terminalMap ? kTerminalMapCells : 32000;
+    ctx.geo = Geometry{};
+    ctx.scan = ScanState{};
+    ctx.chains.ChainCount = 0;
+    ctx.lists = RunLists{};
+    ClearLog(ctx);
+}
+
+}  // namespace
+
+void PrintEndOfRunMessage(const RunState& run, std::FILE* to) {
+    const EndOfRunMessage message = ChooseEndOfRunMessage(run);
+    if (message.text.empty()) return;
+    std::string text = message.text;
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
+    std::fprintf(to, "%s\n", text.c_str());
+}
+
+int RunChecks(Console& console, const Arguments& args, std::FILE* out, std::FILE* err) {
+    const bool check = args.command == "check";
+    for (char letter : args.drives) {
+        if (console.table().Find(letter) == nullptr) {
+            std::fprintf(err, "quillo-cli: no drive %c:\n", letter);
+            return kExitUsage;
+        }
+    }
+    EngineContext& ctx = console.ctx();
+    console.view().WatchStopFlag(&g_interrupted, &ctx.run);
+    std::signal(SIGINT, OnInterrupt);
+
+    int status = kExitDone;
+    for (char letter : args.drives) {
+        PrepareRun(console, letter, check, args.map);
+        if (args.drives.size() > 1) AddLogLine(ctx, "Drive " + ctx.run.DriveString);
+        RunDrive(ctx);
+        console.view().EndProgress();
+        const EndOfRunMessage message = ChooseEndOfRunMessage(ctx.run);
+        PrintEndOfRunMessage(ctx.run, out);
+        if (args.map) PrintMap(ctx.chains, out);
+        if (args.json) std::fprintf(out, "%s\n", Summary(ctx, message.text).c_str());
+        std::fflush(out);
+        const int runStatus = ExitStatusOf(ctx.run);
+        if (status == kExitDone) status = runStatus;
+        if (ctx.run.UserAbort) break;
+    }
+    std::signal(SIGINT, SIG_DFL);
+    return status;
+}
+
+}  // namespace quillo::cli

@@ -1,0 +1,241 @@
+// A Check run end to end: the console front end on real images against the
+// independent checker, damaged volumes, restarts and stops.
+#include <gtest/gtest.h>
+
+#include "common/little_endian.h"
+#include "engine/end_of_run.h"
+#include "engine/run_driver.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/test_images.h"
+
+namespace quillo {
+namespace {
+
+using test::JsonNumber;
+using test::ShellQuote;
+using Op = ScriptedDevice::Op;
+
+struct CheckResult {
+    int status = -1;
+    std::string output;  // log lines, then one JSON object per drive
+    std::string json;    // the last JSON object
+};
+
+CheckResult CheckImage(const std::string& attach, const std::string& drives, const std::string& config) {
+    CheckResult r;
+    r.status = test::RunCommand("XDG_CONFIG_HOME=" + ShellQuote(config) + " " QUILLO_CLI_PATH " " +
+                                    attach + " --json check " + drives + " 2>&1",
+                                &r.output);
+    const size_t brace = r.output.rfind("\n{");
+    r.json = r.output.substr(brace == std::string::npos ? 0 : brace + 1);
+    return r;
+}
+
+// The Check's figures against fatinspect's for the same volume.
+void ExpectFiguresMatch(const std::string& ours, const std::string& theirs) {
+    const bool fat32 = test::JsonField(theirs, "fat_type") == "FAT32";
+    EXPECT_EQ(JsonNumber(ours, "files"), JsonNumber(theirs, "files"));
+    // The FAT32 root folder has a chain and counts as a folder here.
+    EXPECT_EQ(JsonNumber(ours, "folders"), *JsonNumber(theirs, "dirs") + (fat32 ? 1 : 0));
+    // Neither counts the FAT32 root folder among the fragmented files.
+    EXPECT_EQ(JsonNumber(ours, "fragmented_files"), JsonNumber(theirs, "fragmented_files"));
+    EXPECT_EQ(JsonNumber(ours, "gaps"), JsonNumber(theirs, "free_gaps"));
+    const int64_t spc = *JsonNumber(theirs, "sectors_per_cluster");
+    EXPECT_EQ(JsonNumber(ours, "free_sectors"), *JsonNumber(theirs, "free_clusters") * spc);
+    EXPECT_EQ(JsonNumber(ours, "lost_sectors"), *JsonNumber(theirs, "lost_clusters") * spc);
+    EXPECT_EQ(JsonNumber(ours, "volume_sectors"), *JsonNumber(theirs, "total_clusters") * spc);
+    EXPECT_NE(ours.find("\"error_stop\": false"), std::string::npos) << ours;
+}
+
+class CheckRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::HaveFatTools()) GTEST_SKIP() << "mkfs.fat or mtools missing";
+    }
+    test::TempDir dir;
+};
+
+TEST_F(CheckRun, FiguresAgreeWithTheCheckerAndNothingIsWritten) {
+    struct Case {
+        const char* args;
+        bool floppy;
+    };
+    const Case cases[] = {
+        {"--preset floppy", true},
+        {"--preset small16", false},
+        {"--fat 16 --size-mb 24 --files 150 --dirs 8 --seed 11 --churn 4", false},
+        {"--fat 32 --size-mb 40 --files 200 --dirs 12 --seed 5 --churn 3", false},
+        {"--fat 12 --size-mb 4 --files 80 --dirs 5 --seed 3 --churn 2 --cluster-sectors 4", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string image = dir.File("vol.img");
+        ASSERT_TRUE(test::MakeFragImage(image, c.args));
+        const std::vector<uint8_t> before = test::ReadFileBytes(image);
+        const std::string drive = c.floppy ? "A" : "C";
+        const CheckResult r = CheckImage((c.floppy ? "--floppy " : "--disk ") + ShellQuote(image),
+                                         drive, dir.File("config"));
+        ASSERT_EQ(r.status, 0) << r.output;
+        ExpectFiguresMatch(r.json, test::FatinspectJson(image));
+        EXPECT_NE(r.output.find("Fragmented files = "), std::string::npos) << r.output;
+        EXPECT_TRUE(test::ReadFileBytes(image) == before);
+    }
+}
+
+TEST_F(CheckRun, PartitionedDiskChecksEveryDriveInTurn) {
+    const std::string image = dir.File("disk.img");
+    ASSERT_TRUE(test::MakeFragImage(image, "--preset disk"));
+    const CheckResult r = CheckImage("--disk " + ShellQuote(image), "c: D", dir.File("config"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const size_t second = r.output.find("Drive D:");
+    ASSERT_NE(second, std::string::npos) << r.output;
+    const size_t firstJson = r.output.find("{\"drive\": \"C:\"");
+    ASSERT_LT(firstJson, second);
+    const std::string cJson = r.output.substr(firstJson, r.output.find('\n', firstJson) - firstJson);
+    ExpectFiguresMatch(cJson, test::FatinspectJson(image, "--partition 1"));
+    ExpectFiguresMatch(r.json, test::FatinspectJson(image, "--partition 5"));
+}
+
+// A small FAT16 volume with two three-cluster files, A.BIN then B.BIN, in
+// clusters 3..5 and 6..8 (cluster 2 holds the folder SUB).
+class DamagedVolume : public CheckRun {
+protected:
+    void SetUp() override {
+        CheckRun::SetUp();
+        if (IsSkipped()) return;
+        image = dir.File("vol.img");
+        ASSERT_TRUE(test::MakeFatImage(image, 16384, "-F 16 -s 4 -R 4"));
+        const std::string data = dir.File("data");
+        ASSERT_EQ(test::RunCommand("head -c 6000 /dev/urandom > " + ShellQuote(data)), 0);
+        const std::string i = " -i " + ShellQuote(image) + " ";
+        ASSERT_EQ(test::RunCommand("mmd" + i + "::SUB && mcopy" + i + ShellQuote(data) +
+                                   " ::A.BIN && mcopy" + i + ShellQuote(data) + " ::B.BIN"), 0);
+        const std::string json = test::FatinspectJson(image);
+        fatStart = *JsonNumber(json, "reserved_sectors") * 512;
+        fatBytes = *JsonNumber(json, "fat_sectors") * 512;
+    }
+
+    // Sets FAT16 entry n in both copies.
+    void SetEntry(uint32_t n, uint16_t value) {
+        std::vector<uint8_t> bytes(2);
+        put_le16(bytes.data(), value);
+        test::WriteFileBytes(image, fatStart + n * 2, bytes);
+        test::WriteFileBytes(image, fatStart + fatBytes + n * 2, bytes);
+    }
+
+    void ExpectStructuralStop(const std::string& words) {
+        const std::vector<uint8_t> before = test::ReadFileBytes(image);
+        const CheckResult r = CheckImage("--disk " + ShellQuote(image), "C", dir.File("config"));
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_NE(r.json.find("\"structural_error\": true"), std::string::npos) << r.output;
+        EXPECT_NE(r.json.find("Structural errors have been detected on this drive."), std::string::npos);
+        EXPECT_NE(r.json.find("Err=" + words), std::string::npos) << r.json;
+        EXPECT_NE(r.output.find("Error stop"), std::string::npos) << r.output;
+        EXPECT_TRUE(test::ReadFileBytes(image) == before);
+    }
+
+    std::string image;
+    int64_t fatStart = 0;
+    int64_t fatBytes = 0;
+};
+
+TEST_F(DamagedVolume, IntactVolumeChecksClean) {
+    const CheckResult r = CheckImage("--disk " + ShellQuote(image), "C", dir.File("config"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(JsonNumber(r.json, "files"), 2);
+    EXPECT_EQ(JsonNumber(r.json, "chains"), 3);
+}
+
+TEST_F(DamagedVolume, ChainJoinedIntoTheMiddleOfAnotherIsCrosslinked) {
+    SetEntry(5, 7);  // A's last cluster now leads into B's second
+    ExpectStructuralStop("Crosslinked files");
+}
+
+TEST_F(DamagedVolume, EntryStartingInsideAnotherChainIsCrosslinked) {
+    SetEntry(5, 6);  // A runs on into B's first cluster
+    ExpectStructuralStop("Crosslinked files");
+}
+
+TEST_F(DamagedVolume, ChainIntoAFreeClusterIsABadCluster) {
+    SetEntry(5, 200);
+    ExpectStructuralStop("Bad cluster #,  Source=FAT_Frag");
+}
+
+TEST_F(DamagedVolume, LinkBeyondTheVolumeIsABadCluster) {
+    SetEntry(4, 0xFFEE);
+    ExpectStructuralStop("Bad cluster #");
+}
+
+TEST_F(DamagedVolume, WrongMediaInEntryZeroIsAFatError) {
+    SetEntry(0, 0xFFF0);
+    ExpectStructuralStop("FAT error");
+}
+
+// Runs driven directly on a scripted device over a small image.
+class ScriptedCheck : public CheckRun {
+protected:
+    void SetUp() override {
+        CheckRun::SetUp();
+        if (IsSkipped()) return;
+        const std::string image = dir.File("vol.img");
+        ASSERT_TRUE(test::MakeFragImage(image, "--fat 16 --size-mb 16 --files 40 --dirs 3 --seed 2"));
+        drive = std::make_unique<testing::ScriptedDrive>(test::ReadFileBytes(image));
+        drive->ctx.run.RunMode = -1;
+        drive->ctx.run.ScanFiles = true;
+        drive->ctx.run.DriveMenuIndex = 1;
+    }
+    std::unique_ptr<testing::ScriptedDrive> drive;
+};
+
+TEST_F(ScriptedCheck, OutsideWriteDuringTheScanRestartsThePass) {
+    // Flags of the climbs: the pass's first climb, the scan's, then quiet.
+    drive->device.QueueLockFlags({0, 1});
+    RunDrive(drive->ctx);
+    EXPECT_EQ(drive->device.CountOf(Op::Open), 2);  // acquired twice
+    EXPECT_NE(std::find(drive->view.labels.begin(), drive->view.labels.end(), "show 3"),
+              drive->view.labels.end());
+    EXPECT_FALSE(drive->ctx.run.StopRequested);
+    EXPECT_GT(drive->ctx.scan.FileCount, 0);
+    EXPECT_FALSE(drive->device.IsOpen());
+    EXPECT_EQ(drive->device.CountOf(Op::Write), 0);
+}
+
+TEST_F(ScriptedCheck, StopAtAnyYieldEndsWithUserStopAndReleasesTheVolume) {
+    RunDrive(drive->ctx);
+    const long yields = drive->view.yields;
+    ASSERT_GT(yields, 20);
+    for (long at : {1L, 5L, yields / 3, yields / 2, yields - 1}) {
+        SCOPED_TRACE(at);
+        testing::ScriptedDrive again(drive->device.Image());
+        again.ctx.run.RunMode = -1;
+        again.ctx.run.ScanFiles = true;
+        again.ctx.run.DriveMenuIndex = 1;
+        again.view.StopAtYield(at, &again.ctx.run);
+        RunDrive(again.ctx);
+        EXPECT_FALSE(again.device.IsOpen());
+        EXPECT_EQ(again.device.HeldLevel(), -1);
+        EXPECT_EQ(again.ctx.run.ErrorStop, 0);
+        EXPECT_EQ(again.view.log.back(), "(User stop)");
+        EXPECT_EQ(ChooseEndOfRunMessage(again.ctx.run).style, MessageStyle::None);
+    }
+}
+
+TEST(EndOfRunMessage, FirstMatchingFlagWinsAndErrorWordsFollow) {
+    RunState run;
+    EXPECT_TRUE(ChooseEndOfRunMessage(run).text.empty());
+    run.StructuralError = true;
+    run.ErrorMessage = "Bad cluster #";
+    run.ErrorSource = "FAT_Frag";
+    EXPECT_EQ(ChooseEndOfRunMessage(run).text,
+              "Structural errors have been detected on this drive.\r\n"
+              "Please shutdown all applications and run ScanDisk.\r\n"
+              "If ScanDisk does not report any errors on this drive\r\n"
+              "you may continue working normally.\r\n\r\nErr=Bad cluster #,  Source=FAT_Frag");
+    run.DriveBusy = true;
+    EXPECT_EQ(ChooseEndOfRunMessage(run).style, MessageStyle::Information);
+    run.DiskIoFailed = true;
+    EXPECT_EQ(ChooseEndOfRunMessage(run).text.rfind("A serious disk error", 0), 0u);
+}
+
+}  // namespace
+}  // namespace quillo
