@@ -32,6 +32,7 @@ struct EngineContext {
     ChainState chains;
     ScanState scan;
     RunLists lists;
+    DefragState defrag;
     LogState log;
 };
 

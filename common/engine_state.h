@@ -209,6 +209,33 @@ struct RunLists {
     int32_t LargeListWidth = 0;
 };
 
+// The defragment phase: the mover's tables and the planner's.
+struct DefragState {
+    // Mover.
+    std::vector<uint8_t> CopyBuffer;       // staging buffer of the data copy
+    std::vector<SortPair> MoveTable;       // (new first cluster, record), 1..MoveCount-1
+    int32_t MoveCount = 1;                 // one more than the entries in MoveTable
+    int32_t MovedCount = 0;                // files moved in this run
+    int32_t MovedClusters = 0;             // clusters moved in this run
+    // Flush between the ordered steps of a move. Off only to measure what
+    // the flushes cost; never off in a real run.
+    bool FlushBetweenSteps = true;
+    int64_t Flushes = 0;                   // flushes made by moves in this run
+
+    // Planner.
+    int32_t PackClassLimit[83] = {};       // indices 1..82
+    std::vector<SortPair> FragList;        // (first cluster, record), 1..count
+    std::vector<SortPair> Candidates;      // (first cluster at pass start, record), 1..count
+    int32_t BucketHead[84] = {};
+    std::vector<int32_t> BucketNext;       // parallel to Candidates
+    int32_t PackFloor = 0;
+    int32_t BestFitSize = 0;
+    int32_t PendingFragmentedCount = 0;
+    int32_t SmallestUnplaced = 0x7FFFFFFF;
+    bool BigGapAppeared = false;
+    int32_t NextRedrawAt = 0;
+};
+
 // The run log as the engine keeps it; the view shows the same lines.
 struct LogState {
     bool LogEnabled = true;
