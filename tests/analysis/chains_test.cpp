@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/size_classes.h"
 #include "disk/fat_codec.h"
 #include "tests/support/engine_fixture.h"
 
@@ -55,7 +54,6 @@ TEST_F(ChainsTest, ContiguousChainIsOneRunAndABackwardJumpMakesTwo) {
     Chain({2, 3, 4});
     Chain({10, 11, 5, 6});
     EXPECT_EQ(Walk(2), (Runs{{2, 3}}));
-    EXPECT_EQ(walked, 3);
     EXPECT_EQ(Fragmented(d.ctx, 2, count), 1);
     EXPECT_EQ(Walk(10), (Runs{{10, 2}, {5, 2}}));
     EXPECT_EQ(walked, 4);
@@ -212,14 +210,6 @@ TEST_F(ChainsTest, GapTableGrowsPast500GapsAndKeepsItsRoomWhenNotFresh) {
     EXPECT_EQ(chains.GapStart[2], 0);  // nothing left over from the last build
     BuildGapTable(d.ctx, true);
     EXPECT_EQ(chains.GapStart.size(), 501u);
-}
-
-TEST_F(ChainsTest, SizeClassLimits) {
-    const std::pair<int64_t, int> cases[] = {{1024, 0},   {1025, 1},     {65536, 6},
-                                             {65537, 7},  {524288, 7},   {600000, 8},
-                                             {16777216, 12}, {20 << 20, 13}, {int64_t{1} << 40, 13}};
-    for (const auto& [bytes, sizeClass] : cases) EXPECT_EQ(SizeClass(bytes, 13), sizeClass) << bytes;
-    EXPECT_EQ(SizeClass(5000, 0), 0);
 }
 
 }  // namespace

@@ -24,9 +24,10 @@ TEST(NiceScale, RoundsUpToTidyTopsInFiveStepsAndZeroToOne) {
 }
 
 TEST(SizeClass, LimitsDoubleThenJumpEightfoldAfter64k) {
-    const int64_t cases[][2] = {{1024, 0},    {1025, 1},     {65536, 6},
-                                {65537, 7},   {600000, 8},   {20 * 1048576, 13}};
+    const int64_t cases[][2] = {{1024, 0},   {1025, 1},     {65536, 6},     {65537, 7},
+                                {524288, 7}, {600000, 8},   {16777216, 12}, {20 << 20, 13}, {int64_t{1} << 40, 13}};
     for (const auto& c : cases) EXPECT_EQ(SizeClass(c[0], 13), c[1]) << c[0];
+    EXPECT_EQ(SizeClass(5000, 0), 0);
 }
 
 TEST(SizeChart, LabelsColoursStaggeringAndScale) {
@@ -100,12 +101,18 @@ protected:
     EngineContext& c = d.ctx;
 };
 
-TEST_F(Summary, CheckWritesEveryLineInOrder) {
-    EXPECT_EQ(Write(), (Lines{"Files = 50, Folders = 7", "Volume size = 3.91MB",
-                              "Free space = 1.56MB", "Cookies = 8KB", "Downloaded files = 1KB",
-                              "Recycle bin = 1.5KB", "Temp files = 2.00MB", "Erased Files = 3",
-                              "Lost space = 40KB",
+TEST_F(Summary, CheckWritesEveryLineInOrderAndDefragmentAndMapOnlyLeaveOutTheirs) {
+    EXPECT_EQ(Write(), (Lines{"Files = 50, Folders = 7", "Volume size = 3.91MB", "Free space = 1.56MB",
+                              "Cookies = 8KB", "Downloaded files = 1KB", "Recycle bin = 1.5KB",
+                              "Temp files = 2.00MB", "Erased Files = 3", "Lost space = 40KB",
                               "Fragmented files = 4", "Gaps = 12"}));
+    d.view.log.clear();
+    c.run.RunMode = 1;
+    EXPECT_EQ(Write(), (Lines{"Files = 50, Folders = 7", "Volume size = 3.91MB", "Free space = 1.56MB",
+                              "Lost space = 40KB"}));
+    d.view.log.clear();
+    c.run.ScanFiles = false;
+    EXPECT_EQ(Write(), (Lines{"Files and folders = 57", "Volume size = 3.91MB", "Free space = 1.56MB"}));
 }
 
 TEST_F(Summary, CheckWithoutLostSpaceOrGapsAndTheSwapFileHere) {
@@ -114,19 +121,9 @@ TEST_F(Summary, CheckWithoutLostSpaceOrGapsAndTheSwapFileHere) {
     c.chains.SwapFirstCluster = 123;
     c.scan.CookiesSectors = c.scan.RecycleSectors = c.scan.TempFilesSectors = 0;
     c.scan.InternetTempSectors = 1;
-    EXPECT_EQ(Write(), (Lines{"Files = 50, Folders = 7", "Volume size = 3.91MB",
-                              "Free space = 1.56MB", "Downloaded files = 1KB",
-                              "Internet temporary = .5KB", "Fragmented files = 4", "Gaps =-1"}));
-}
-
-TEST_F(Summary, DefragmentAndMapOnlyLeaveOutTheirLines) {
-    c.run.RunMode = 1;
-    EXPECT_EQ(Write(), (Lines{"Files = 50, Folders = 7", "Volume size = 3.91MB",
-                              "Free space = 1.56MB", "Lost space = 40KB"}));
-    d.view.log.clear();
-    c.run.ScanFiles = false;
-    EXPECT_EQ(Write(), (Lines{"Files and folders = 57", "Volume size = 3.91MB",
-                              "Free space = 1.56MB"}));
+    EXPECT_EQ(Write(), (Lines{"Files = 50, Folders = 7", "Volume size = 3.91MB", "Free space = 1.56MB",
+                              "Downloaded files = 1KB", "Internet temporary = .5KB", "Fragmented files = 4",
+                              "Gaps =-1"}));
 }
 
 TEST(AnalyseVolume, MapOnlyLookResetsAndShowsUnpaintedCellsEmpty) {

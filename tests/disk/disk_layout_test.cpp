@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "tests/support/test_images.h"
@@ -34,6 +35,8 @@ void ExpectMatchesFatinspect(const std::string& image, const FatVolumeLocation& 
     EXPECT_EQ(JsonNumber(json, "fat_sectors"), v.bootSector.sectorsPerFat);
     EXPECT_EQ(JsonNumber(json, "total_clusters"), v.bootSector.clusterCount);
     EXPECT_EQ(JsonNumber(json, "total_sectors"), static_cast<int64_t>(v.bootSector.totalSectors));
+    const std::string label = JsonField(json, "label").value_or("");
+    EXPECT_EQ(v.bootSector.volumeLabel, label == "NO NAME" ? "" : label);
     if (v.partitionNumber != 0) {
         const std::string part = JsonField(json, "partition").value_or("{}");
         EXPECT_EQ(JsonNumber(part, "type"), v.partitionType);
@@ -96,12 +99,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 constexpr uint32_t kVolumeSectors = 2048;
 
-// A disk of `sectors` zero sectors with a small FAT12 volume at each `volumes`
-// start, and an MBR signature.
+// A disk of zero sectors with an MBR signature; FAT12 volumes go where a test
+// puts them.
 class MemoryDisk {
 public:
     explicit MemoryDisk(uint32_t sectors) : bytes_(uint64_t{sectors} * 512, 0) {
-        test::PutSignature(&bytes_[0]);
+        if (sectors) test::PutSignature(Sector(0));
     }
     uint8_t* Sector(uint32_t lba) { return &bytes_[uint64_t{lba} * 512]; }
     void Volume(uint32_t lba) {
@@ -115,8 +118,7 @@ public:
     }
     // An extended boot record at `ebr` holding a logical at ebr + `offset` and,
     // when `next` is not 0, a link to the record at extendedStart + `next`.
-    void Ebr(uint32_t ebr, uint8_t type, uint32_t offset, uint32_t sectors, uint32_t next,
-             bool format = true) {
+    void Ebr(uint32_t ebr, uint8_t type, uint32_t offset, uint32_t sectors, uint32_t next, bool format = true) {
         uint8_t* s = Sector(ebr);
         test::PutPartitionEntry(s, 0, type, offset, sectors);
         if (next) test::PutPartitionEntry(s, 1, 0x05, next, 1);
@@ -140,8 +142,8 @@ std::vector<int> Numbers(const std::vector<FatVolumeLocation>& volumes) {
 
 TEST(DiskLayout, OffersOnlyFatTypesWithGoodBootSectors) {
     MemoryDisk disk(5 * kVolumeSectors + 100);
-    disk.Primary(0, 0x83, 1, kVolumeSectors);                       // FAT inside, type says Linux
-    disk.Primary(1, 0x11, 1 + kVolumeSectors, kVolumeSectors);      // hidden FAT12
+    disk.Primary(0, 0x83, 1, kVolumeSectors);                              // FAT inside, type says Linux
+    disk.Primary(1, 0x11, 1 + kVolumeSectors, kVolumeSectors);             // hidden FAT12
     disk.Primary(2, 0x06, 1 + 2 * kVolumeSectors, kVolumeSectors, false);  // blank
     disk.Primary(3, 0x0F, 1 + 3 * kVolumeSectors, 2 * kVolumeSectors + 50);
     // An empty first record does not take a number, as fatinspect counts.
@@ -161,95 +163,74 @@ TEST(DiskLayout, OffersOnlyFatTypesWithGoodBootSectors) {
     EXPECT_EQ(error.find("partition 1"), std::string::npos) << error;
 }
 
-TEST(DiskLayout, RefusesTablesWhosePrimariesOverlapOrPassTheEnd) {
-    MemoryDisk overlapping(3 * kVolumeSectors);
-    overlapping.Primary(0, 0x01, 1, kVolumeSectors);
-    overlapping.Primary(2, 0x01, kVolumeSectors, kVolumeSectors);
-    std::string error;
-    EXPECT_TRUE(overlapping.Scan(&error).empty());
-    EXPECT_NE(error.find("partitions 1 and 3 overlap"), std::string::npos) << error;
-
-    MemoryDisk shortDisk(kVolumeSectors + 10);
-    shortDisk.Primary(0, 0x01, 1, kVolumeSectors);
-    shortDisk.Primary(1, 0x01, kVolumeSectors + 1, kVolumeSectors, false);
-    EXPECT_TRUE(shortDisk.Scan(&error).empty());
-    EXPECT_NE(error.find("partition 2 runs past the end"), std::string::npos) << error;
-
-    MemoryDisk badStatus(2 * kVolumeSectors);
-    badStatus.Primary(0, 0x01, 1, kVolumeSectors);
-    badStatus.Sector(0)[446] = 0x12;
-    EXPECT_TRUE(badStatus.Scan(&error).empty());
-    EXPECT_NE(error.find("invalid partition table"), std::string::npos) << error;
-}
-
-TEST(DiskLayout, LoopingChainStopsAfterEachRecordOnce) {
-    const uint32_t ext = 1;
-    const uint32_t step = kVolumeSectors + 1;  // record + volume
-    MemoryDisk disk(3 * step + 100);
-    disk.Primary(0, 0x05, ext, 3 * step);
-    disk.Ebr(ext, 0x01, 1, kVolumeSectors, step);
-    disk.Ebr(ext + step, 0x01, 1, kVolumeSectors, step);  // links to itself
-    std::string error;
-    EXPECT_EQ(Numbers(disk.Scan(&error)), (std::vector<int>{5, 6}));
-    EXPECT_NE(error.find("loops"), std::string::npos) << error;
-
-    disk.Ebr(ext + step, 0x01, 1, kVolumeSectors, 2 * step);
-    disk.Ebr(ext + 2 * step, 0x01, 1, kVolumeSectors, step);  // back to the second
-    EXPECT_EQ(Numbers(disk.Scan(&error)), (std::vector<int>{5, 6, 7}));
-    EXPECT_NE(error.find("loops"), std::string::npos) << error;
-}
-
-TEST(DiskLayout, OverlongChainStopsAtTheLimit) {
-    // Records one sector apart, each with a one-sector non-FAT logical, and one
-    // FAT volume at the end of the chain that is never reached.
-    const uint32_t records = kMaxLogicalPartitions + 20;
-    const uint32_t ext = 1;
-    MemoryDisk disk(ext + 2 * records + kVolumeSectors + 10);
-    disk.Primary(0, 0x0F, ext, 2 * records + kVolumeSectors + 1);
-    for (uint32_t i = 0; i + 1 < records; ++i) disk.Ebr(ext + 2 * i, 0x83, 1, 1, 2 * (i + 1));
-    disk.Ebr(ext + 2 * (records - 1), 0x01, 2, kVolumeSectors, 0);
-    std::string error;
-    EXPECT_TRUE(disk.Scan(&error).empty());
-    EXPECT_NE(error.find("too long"), std::string::npos) << error;
-}
-
-TEST(DiskLayout, LogicalsOutsideTheirPlaceAreSkippedAndTheChainGoesOn) {
-    const uint32_t ext = 1;
-    const uint32_t step = kVolumeSectors + 1;  // record + volume
-    MemoryDisk disk(4 * step + 100);
-    disk.Primary(0, 0x0F, ext, 3 * step);
-    disk.Ebr(ext, 0x01, 3 * step + 10, kVolumeSectors, step);   // 5 beyond the extended end
-    disk.Ebr(ext + step, 0x01, 1, kVolumeSectors, 1);           // 6 is fine
-    disk.Ebr(ext + 1, 0x01, 1, 2100, 2 * step);                 // 7 covers the record of 6
-    disk.Ebr(ext + 2 * step, 0x01, 1, kVolumeSectors, 0);       // 8 is fine
-    std::string error;
-    EXPECT_EQ(Numbers(disk.Scan(&error)), (std::vector<int>{6, 8}));
-    EXPECT_NE(error.find("partition 5 overlaps another or lies outside"), std::string::npos) << error;
-    EXPECT_NE(error.find("partition 7 overlaps"), std::string::npos) << error;
-
-    // A record inside an accepted logical: that logical is withdrawn, the chain ends.
-    MemoryDisk nested(3 * step);
-    nested.Primary(0, 0x05, ext, 2 * step);
-    nested.Ebr(ext, 0x01, 1, kVolumeSectors, 100);
-    nested.Ebr(ext + 100, 0x01, 1, 4, 0, false);
-    EXPECT_TRUE(nested.Scan(&error).empty());
-    EXPECT_NE(error.find("partition 5 holds the extended boot record"), std::string::npos) << error;
-}
-
-TEST(DiskLayout, ExplainsDisksWithoutAnyFatVolume) {
-    std::string error;
-    MemoryDiskReader empty({});
-    EXPECT_TRUE(FindFatVolumes(empty, &error).empty());
-    EXPECT_NE(error.find("smaller than one sector"), std::string::npos) << error;
-
-    MemoryDiskReader zeros(std::vector<uint8_t>(4096, 0));
-    EXPECT_TRUE(FindFatVolumes(zeros, &error).empty());
-    EXPECT_NE(error.find("no partition table"), std::string::npos) << error;
-
-    MemoryDisk linuxOnly(4 * kVolumeSectors);
-    linuxOnly.Primary(0, 0x83, 1, kVolumeSectors, false);
-    EXPECT_TRUE(linuxOnly.Scan(&error).empty());
-    EXPECT_EQ(error, "no FAT partition on the disk");
+// Damaged tables and chains: which volumes are still offered, and the reason.
+TEST(DiskLayout, BadTablesAndChainsAreRefusedOrCutShortWithAReason) {
+    constexpr uint32_t ext = 1, step = kVolumeSectors + 1;  // an extended record, then its volume
+    constexpr uint32_t kLong = kMaxLogicalPartitions + 20;
+    struct Case {
+        const char* what;
+        uint32_t sectors;
+        std::function<void(MemoryDisk&)> build;
+        std::vector<int> offered;
+        const char* reason;
+        const char* alsoReason = "";
+    };
+    const Case cases[] = {
+        {"empty disk", 0, [](MemoryDisk&) {}, {}, "smaller than one sector"},
+        {"no signature", 8, [](MemoryDisk& d) { d.Sector(0)[510] = 0; }, {}, "no partition table"},
+        {"only Linux", 4 * kVolumeSectors, [](MemoryDisk& d) { d.Primary(0, 0x83, 1, kVolumeSectors, false); },
+         {}, "no FAT partition on the disk"},
+        {"primaries overlap", 3 * kVolumeSectors, [](MemoryDisk& d) {
+             d.Primary(0, 0x01, 1, kVolumeSectors);
+             d.Primary(2, 0x01, kVolumeSectors, kVolumeSectors);
+         }, {}, "partitions 1 and 3 overlap"},
+        {"primary past the end", kVolumeSectors + 10, [](MemoryDisk& d) {
+             d.Primary(0, 0x01, 1, kVolumeSectors);
+             d.Primary(1, 0x01, kVolumeSectors + 1, kVolumeSectors, false);
+         }, {}, "partition 2 runs past the end"},
+        {"bad status byte", 2 * kVolumeSectors, [](MemoryDisk& d) {
+             d.Primary(0, 0x01, 1, kVolumeSectors);
+             d.Sector(0)[446] = 0x12;
+         }, {}, "invalid partition table"},
+        // A chain that leads back to its second record, not to itself.
+        {"looping chain", 3 * step + 100, [](MemoryDisk& d) {
+             d.Primary(0, 0x05, ext, 3 * step);
+             d.Ebr(ext, 0x01, 1, kVolumeSectors, step);
+             d.Ebr(ext + step, 0x01, 1, kVolumeSectors, 2 * step);
+             d.Ebr(ext + 2 * step, 0x01, 1, kVolumeSectors, step);
+         }, {5, 6, 7}, "loops"},
+        // Records one sector apart, each with a one-sector non-FAT logical, and
+        // one FAT volume at the end of the chain that is never reached.
+        {"overlong chain", ext + 2 * kLong + kVolumeSectors + 10, [](MemoryDisk& d) {
+             d.Primary(0, 0x0F, ext, 2 * kLong + kVolumeSectors + 1);
+             for (uint32_t i = 0; i + 1 < kLong; ++i) d.Ebr(ext + 2 * i, 0x83, 1, 1, 2 * (i + 1));
+             d.Ebr(ext + 2 * (kLong - 1), 0x01, 2, kVolumeSectors, 0);
+         }, {}, "too long"},
+        // 5 lies beyond the extended end, 7 covers the record of 6: both are
+        // skipped and the chain goes on.
+        {"logicals outside their place", 4 * step + 100, [](MemoryDisk& d) {
+             d.Primary(0, 0x0F, ext, 3 * step);
+             d.Ebr(ext, 0x01, 3 * step + 10, kVolumeSectors, step);
+             d.Ebr(ext + step, 0x01, 1, kVolumeSectors, 1);
+             d.Ebr(ext + 1, 0x01, 1, 2100, 2 * step);
+             d.Ebr(ext + 2 * step, 0x01, 1, kVolumeSectors, 0);
+         }, {6, 8}, "partition 5 overlaps another or lies outside", "partition 7 overlaps"},
+        // A record inside an accepted logical: that logical is withdrawn, the chain ends.
+        {"record inside a logical", 3 * step, [](MemoryDisk& d) {
+             d.Primary(0, 0x05, ext, 2 * step);
+             d.Ebr(ext, 0x01, 1, kVolumeSectors, 100);
+             d.Ebr(ext + 100, 0x01, 1, 4, 0, false);
+         }, {}, "partition 5 holds the extended boot record"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryDisk disk(c.sectors);
+        c.build(disk);
+        std::string error;
+        EXPECT_EQ(Numbers(disk.Scan(&error)), c.offered);
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        EXPECT_NE(error.find(c.alsoReason), std::string::npos) << error;
+    }
 }
 
 }  // namespace

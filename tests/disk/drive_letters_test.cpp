@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 
 #include "disk/drive_table.h"
 #include "disk/image_device.h"
@@ -12,42 +11,53 @@
 namespace quillo {
 namespace {
 
-constexpr uint32_t kMiB = 2048;  // sectors
+constexpr uint32_t kVolume = 64;  // sectors of each hand-made FAT12 volume
 
-test::PartitionSpec Fat12(uint32_t start, const std::string& label, uint32_t ebr = 0) {
-    return {0x01, start, kMiB, 12, "-n " + label, ebr};
-}
-
-// Disk 1: FAT primaries in slots 1 and 2, two logicals.
-// Disk 2: a Linux partition in slot 1, FAT primaries in slots 2 and 3, two logicals.
-test::DiskSpec FirstDisk() {
-    test::DiskSpec d;
-    d.totalSectors = 10400;
-    d.primaries = {Fat12(2048, "D1P1"), Fat12(4096, "D1P2")};
-    d.logicals = {Fat12(6176, "D1L5", 6144), Fat12(8256, "D1L6", 8224)};
-    return d;
-}
-
-test::DiskSpec SecondDisk() {
-    test::DiskSpec d;
-    d.totalSectors = 12400;
-    d.primaries = {{0x83, 2048, kMiB, 0, "", 0}, Fat12(4096, "D2P2"), Fat12(6144, "D2P3")};
-    d.logicals = {Fat12(8224, "D2L5", 8192), Fat12(10304, "D2L6", 10272)};
-    return d;
+// A disk image whose volumes hold only their boot sectors: the primaries by
+// slot from sector 64 (an empty label makes a Linux partition), then the
+// logicals chained in one extended partition, each behind its own record.
+// Returns the first sector of each partition, primaries first.
+std::vector<uint32_t> MakeDisk(const std::string& path, const std::vector<std::string>& primaries,
+                               const std::vector<std::string>& logicals) {
+    std::vector<uint32_t> starts;
+    std::vector<uint8_t> mbr(512, 0);
+    uint32_t lba = 64;
+    auto volume = [&](uint8_t* entry, int slot, uint32_t relativeTo, const std::string& label) {
+        test::PutPartitionEntry(entry, slot, label.empty() ? 0x83 : 0x01, lba - relativeTo, kVolume);
+        // 64 sectors, 1 reserved, two 1-sector tables, 16 root entries: 60 clusters.
+        if (!label.empty())
+            test::WriteFileBytes(path, uint64_t{lba} * 512, test::MakeBootSector({12, kVolume, 1, 1, 1, 16, label}));
+        starts.push_back(lba);
+        lba += kVolume;
+    };
+    for (size_t i = 0; i < primaries.size(); ++i) volume(mbr.data(), static_cast<int>(i), 0, primaries[i]);
+    const uint32_t ext = lba;
+    const uint32_t step = kVolume + 1;  // a record, then its volume
+    test::PutPartitionEntry(mbr.data(), static_cast<int>(primaries.size()), 0x0F, ext, logicals.size() * step);
+    for (size_t i = 0; i < logicals.size(); ++i) {
+        std::vector<uint8_t> ebr(512, 0);
+        const uint32_t record = lba++;
+        volume(ebr.data(), 0, record, logicals[i]);
+        if (i + 1 < logicals.size()) test::PutPartitionEntry(ebr.data(), 1, 0x05, lba - ext, step);
+        test::PutSignature(ebr.data());
+        test::WriteFileBytes(path, uint64_t{record} * 512, ebr);
+    }
+    test::PutSignature(mbr.data());
+    test::WriteFileBytes(path, 0, mbr);
+    test::SetFileSize(path, uint64_t{lba} * 512);
+    return starts;
 }
 
 TEST(DriveLetters, FollowThePlatformOrderAndReportBadAttachments) {
-    if (!test::HaveFatTools()) GTEST_SKIP() << "mkfs.fat or mtools missing";
     test::TempDir dir;
-    std::string error;
     const std::string floppy = dir.File("floppy.img"), floppy2 = dir.File("floppy2.img");
     const std::string disk1 = dir.File("disk1.img"), disk2 = dir.File("disk2.img");
     const std::string big = dir.File("big.img"), text = dir.File("notes.txt");
-    ASSERT_TRUE(test::MakeFatImage(floppy, 1440, "-F 12 -f 2 -n FLOPPY", &error)) << error;
-    ASSERT_TRUE(test::MakeFatImage(floppy2, 1440, "-F 12 -f 2", &error)) << error;
-    ASSERT_TRUE(test::MakeFatImage(big, 16384, "-F 16", &error)) << error;
-    ASSERT_TRUE(test::BuildPartitionedDisk(disk1, FirstDisk(), &error)) << error;
-    ASSERT_TRUE(test::BuildPartitionedDisk(disk2, SecondDisk(), &error)) << error;
+    ASSERT_TRUE(test::MakeBootImage(floppy, {12, 2880, 1, 1, 9, 224, "FLOPPY"}));
+    ASSERT_TRUE(test::MakeBootImage(floppy2, {12, 2880, 1, 1, 9, 224}));
+    ASSERT_TRUE(test::MakeBootImage(big, {}));  // FAT16
+    MakeDisk(disk1, {"D1P1", "D1P2"}, {"D1L5", "D1L6"});
+    const uint32_t d2l5 = MakeDisk(disk2, {"", "D2P2", "D2P3"}, {"D2L5", "D2L6"})[3];
     ASSERT_TRUE(test::WriteFileBytes(text, 0, std::vector<uint8_t>(4096, 'x')));
 
     DriveLetterResult r = AssignDriveLetters({{floppy, true},
@@ -85,35 +95,19 @@ TEST(DriveLetters, FollowThePlatformOrderAndReportBadAttachments) {
     EXPECT_EQ(table.DeviceForDrive('K'), nullptr);
     VolumeDevice* g = table.DeviceForDrive('G');
     ASSERT_NE(g, nullptr);
-    EXPECT_EQ(table.DeviceForDrive('G'), g);
     EXPECT_EQ(table.DeviceForDrive('g'), g);
     auto* image = dynamic_cast<ImageDevice*>(g);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->path(), disk2);
-    EXPECT_EQ(image->byteOffset(), 8224u * 512);
-    EXPECT_EQ(image->VolumeSectorCount(), kMiB);
+    EXPECT_EQ(image->byteOffset(), uint64_t{d2l5} * 512);
+    EXPECT_EQ(image->VolumeSectorCount(), kVolume);
     EXPECT_EQ(table.Find('G')->volume.partitionNumber, 5);
 }
 
 TEST(DriveLetters, StopAtZ) {
-    // One primary and 30 logical FAT12 volumes (boot sectors only) on one disk.
     test::TempDir dir;
     const std::string disk = dir.File("many.img");
-    test::DiskSpec spec;
-    spec.primaries = {{0x01, 64, 1984, 0, "", 0}};
-    for (uint32_t i = 0; i < 30; ++i) {
-        const uint32_t ebr = 2048 + i * (kMiB + 16);
-        spec.logicals.push_back({0x01, ebr + 16, kMiB, 0, "", ebr});
-    }
-    spec.totalSectors = 2048 + 30 * (kMiB + 16);
-    std::string error;
-    ASSERT_TRUE(test::BuildPartitionedDisk(disk, spec, &error)) << error;
-    ASSERT_TRUE(test::WriteFileBytes(disk, 64 * 512, test::MakeBootSector({12, 1984, 4, 1, 2, 512})));
-    for (const test::PartitionSpec& l : spec.logicals) {
-        ASSERT_TRUE(test::WriteFileBytes(disk, uint64_t{l.startLba} * 512,
-                                         test::MakeBootSector({12, kMiB, 4, 1, 2, 512})));
-    }
-
+    MakeDisk(disk, {"P"}, std::vector<std::string>(30, "L"));
     DriveLetterResult r = AssignDriveLetters({{disk, false}});
     EXPECT_TRUE(r.errors.empty());
     ASSERT_EQ(r.drives.size(), 24u);
@@ -122,8 +116,7 @@ TEST(DriveLetters, StopAtZ) {
     EXPECT_EQ(r.drives.back().letter, 'Z');
     EXPECT_EQ(r.drives.back().volume.partitionNumber, 5 + 22);
     ASSERT_EQ(r.warnings.size(), 7u);
-    EXPECT_NE(r.warnings.back().message.find("no drive letter left for partition 34"),
-              std::string::npos)
+    EXPECT_NE(r.warnings.back().message.find("no drive letter left for partition 34"), std::string::npos)
         << r.warnings.back().message;
 }
 

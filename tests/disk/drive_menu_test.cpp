@@ -10,12 +10,9 @@ namespace quillo {
 namespace {
 
 // Bare volumes with hand-made boot sectors, enough for discovery.
-std::string MakeVolume(const test::TempDir& dir, const std::string& name,
-                       const test::BootSectorSpec& spec) {
-    const std::string path = dir.File(name);
-    EXPECT_TRUE(test::SetFileSize(path, uint64_t{spec.totalSectors} * 512));
-    EXPECT_TRUE(test::WriteFileBytes(path, 0, test::MakeBootSector(spec)));
-    return path;
+std::string MakeVolume(const test::TempDir& dir, const std::string& name, const test::BootSectorSpec& spec) {
+    EXPECT_TRUE(test::MakeBootImage(dir.File(name), spec));
+    return dir.File(name);
 }
 
 test::BootSectorSpec Floppy(const std::string& label) { return {12, 2880, 1, 1, 9, 224, label}; }

@@ -1,17 +1,17 @@
 #include "disk/image_device.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
+
+#include "tests/support/test_images.h"
 
 namespace quillo {
 namespace {
@@ -19,8 +19,8 @@ namespace {
 enum class LockKind { Flock, Posix, Ofd };
 const LockKind kAllKinds[] = {LockKind::Flock, LockKind::Posix, LockKind::Ofd};
 
-// Takes `kind` on `path` through a new descriptor of the calling process,
-// without waiting. Record locks cover a few bytes only, as emulators take them.
+// Takes `kind` on `path` through a new descriptor, without waiting. Record
+// locks cover a few bytes only, as emulators take them.
 bool TryLock(const std::string& path, LockKind kind) {
     const int fd = open(path.c_str(), O_RDWR);
     if (fd < 0) return false;
@@ -33,90 +33,56 @@ bool TryLock(const std::string& path, LockKind kind) {
     return fcntl(fd, kind == LockKind::Posix ? F_SETLK : F_OFD_SETLK, &range) == 0;
 }
 
-// Whether another process could take `kind` right now.
-bool ChildCanLock(const std::string& path, LockKind kind) {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(TryLock(path, kind) ? 0 : 1);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Another process holding `kind` on the image until this object goes away.
-class ChildLockHolder {
+// Another process that tries `kind` on the image and holds what it got until
+// this object goes away.
+class ChildLock {
 public:
-    ChildLockHolder(const std::string& path, LockKind kind) {
-        int ready[2], release[2];
-        if (pipe(ready) != 0 || pipe(release) != 0) return;
+    ChildLock(const std::string& path, LockKind kind) {
+        int ready[2];
+        if (pipe(ready) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             const char ok = TryLock(path, kind) ? 1 : 0;
             (void)!write(ready[1], &ok, 1);
-            char byte;
-            close(release[1]);
-            (void)!read(release[0], &byte, 1);  // returns when the parent closes its end
-            _exit(0);
+            for (;;) pause();  // until killed
         }
-        close(ready[1]);
-        close(release[0]);
-        releaseFd_ = release[1];
         char ok = 0;
-        locked_ = read(ready[0], &ok, 1) == 1 && ok == 1;
+        locked_ = pid_ > 0 && read(ready[0], &ok, 1) == 1 && ok == 1;
         close(ready[0]);
+        close(ready[1]);
     }
-    ~ChildLockHolder() {
-        close(releaseFd_);
-        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    ~ChildLock() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
     }
     bool locked() const { return locked_; }
 
 private:
     pid_t pid_ = -1;
-    int releaseFd_ = -1;
     bool locked_ = false;
 };
 
+bool ChildCanLock(const std::string& path, LockKind kind) { return ChildLock(path, kind).locked(); }
+
 class ImageDeviceTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string dir = ::testing::TempDir() + "quillo-image-XXXXXX";
-        ASSERT_NE(mkdtemp(dir.data()), nullptr);
-        dir_ = dir;
-        path_ = dir_ + "/disk.img";
-    }
-    void TearDown() override {
-        unlink(path_.c_str());
-        rmdir(dir_.c_str());
-    }
-
     // A patterned image with an old modification time, so that any later
     // write moves the time whatever the file system's clock granularity.
-    void MakeImage(off_t bytes) {
-        const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(ftruncate(fd, bytes), 0);
+    void MakeImage(size_t bytes) {
         std::vector<uint8_t> pattern(bytes);
-        for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<uint8_t>(i * 7 + i / 512);
-        ASSERT_EQ(pwrite(fd, pattern.data(), pattern.size(), 0), bytes);
-        close(fd);
+        for (size_t i = 0; i < bytes; ++i) pattern[i] = static_cast<uint8_t>(i * 7 + i / 512);
+        ASSERT_TRUE(test::WriteFileBytes(path_, 0, pattern));
         SetModificationTime(1000000000);
     }
     void SetModificationTime(time_t seconds) {
         const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
         ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), times, 0), 0);
     }
-    void WriteOutside(off_t offset, uint8_t value) {
-        const int fd = open(path_.c_str(), O_RDWR);
-        ASSERT_EQ(pwrite(fd, &value, 1, offset), 1);
-        close(fd);
-    }
-    std::vector<uint8_t> FileBytes() const {
-        std::ifstream in(path_, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    std::vector<uint8_t> FileBytes() const { return test::ReadFileBytes(path_); }
 
-    std::string dir_;
-    std::string path_;
+    test::TempDir dir_;
+    std::string path_ = dir_.File("disk.img");
 };
 
 TEST_F(ImageDeviceTest, AnotherProcessLockKeepsUsOutUntilItGoes) {
@@ -127,13 +93,12 @@ TEST_F(ImageDeviceTest, AnotherProcessLockKeepsUsOutUntilItGoes) {
     for (LockKind kind : kAllKinds) {
         SCOPED_TRACE(static_cast<int>(kind));
         {
-            ChildLockHolder holder(path_, kind);
+            ChildLock holder(path_, kind);
             ASSERT_TRUE(holder.locked());
             EXPECT_FALSE(device.LockVolume(0, false));
             EXPECT_FALSE(device.LockVolume(1, true));
             EXPECT_EQ(device.GetLockState(), -1);
-            // The failed attempt let go of whatever it had taken before it
-            // met the holder.
+            // The failed attempt let go of whatever it had taken before it met the holder.
             EXPECT_TRUE(ChildCanLock(path_, kind == LockKind::Flock ? LockKind::Ofd : LockKind::Flock));
         }
         EXPECT_TRUE(device.LockVolume(1, false));
@@ -155,7 +120,7 @@ TEST_F(ImageDeviceTest, HeldLevelsAreSeenByOtherProcessesUntilReleased) {
     // Closing while high on the ladder lets go too, even while a forked child
     // still shares our open file description.
     ASSERT_TRUE(device.LockVolume(1, false) && device.LockVolume(2, false) && device.LockVolume(3, false));
-    ChildLockHolder sharer(path_, LockKind::Posix);
+    ChildLock sharer(path_, LockKind::Posix);
     EXPECT_FALSE(sharer.locked());
     device.Close();
     EXPECT_EQ(device.GetLockState(), -1);
@@ -167,19 +132,15 @@ TEST_F(ImageDeviceTest, LevelsClimbOneAtATimeAndOnlyTheCurrentOneUnlocks) {
     ImageDevice device(path_, 0, 16);
     EXPECT_FALSE(device.LockVolume(1, false));  // closed
     ASSERT_TRUE(device.Open());
-    EXPECT_FALSE(device.LockVolume(2, false));
-    EXPECT_FALSE(device.LockVolume(3, false));
+    for (int level : {2, 3}) EXPECT_FALSE(device.LockVolume(level, false)) << level;
     ASSERT_TRUE(device.LockVolume(1, false));
-    EXPECT_FALSE(device.LockVolume(1, false));
-    EXPECT_FALSE(device.LockVolume(0, false));
-    EXPECT_FALSE(device.LockVolume(3, false));
-    ASSERT_TRUE(device.LockVolume(2, false));
-    ASSERT_TRUE(device.LockVolume(3, false));
+    for (int level : {1, 0, 3}) EXPECT_FALSE(device.LockVolume(level, false)) << level;
+    ASSERT_TRUE(device.LockVolume(2, false) && device.LockVolume(3, false));
     for (int wrong : {2, 1, 0, -1}) device.UnlockVolume(wrong);
     EXPECT_EQ(device.GetLockState(), 3);
     for (int level = 3; level >= 1; --level) {
         device.UnlockVolume(level);
-        EXPECT_EQ(device.GetLockState(), level - 1 == 0 ? -1 : level - 1);
+        EXPECT_EQ(device.GetLockState(), level == 1 ? -1 : level - 1);
     }
     ASSERT_TRUE(device.LockVolume(0, false));
     EXPECT_FALSE(device.LockVolume(2, false));
@@ -195,7 +156,7 @@ TEST_F(ImageDeviceTest, LockFlagReportsOutsideChangesOnceAndNeverOurOwnWrites) {
     EXPECT_EQ(device.GetLockFlagState(), -1);  // closed
     ASSERT_TRUE(device.Open());
     EXPECT_EQ(device.GetLockFlagState(), 0);
-    WriteOutside(100, 0xEE);
+    ASSERT_TRUE(test::WriteFileBytes(path_, 100, {0xEE}));
     EXPECT_EQ(device.GetLockFlagState(), 1);
     EXPECT_EQ(device.GetLockFlagState(), 0);
     SetModificationTime(1200000000);  // touch: same bytes, new time
@@ -209,24 +170,22 @@ TEST_F(ImageDeviceTest, LockFlagReportsOutsideChangesOnceAndNeverOurOwnWrites) {
     // An outside change just before one of our writes is not hidden by it.
     SetModificationTime(1300000000);
     EXPECT_EQ(device.GetLockFlagState(), 1);
-    WriteOutside(200, 0xEE);
+    ASSERT_TRUE(test::WriteFileBytes(path_, 200, {0xEE}));
     ASSERT_TRUE(device.WriteSectors(3, 1, sector.data(), WriteKind::FileData));
     EXPECT_EQ(device.GetLockFlagState(), 1);
     EXPECT_EQ(device.GetLockFlagState(), 0);
 }
 
 TEST_F(ImageDeviceTest, TransfersLandAtTheVolumeOffsetAndNeverLeaveTheVolume) {
-    constexpr off_t kOffset = 1 << 20;
+    constexpr size_t kOffset = 1 << 20;
     MakeImage(kOffset + 8 * 512 + 4096);  // the volume ends before the file does
-    const std::vector<uint8_t> before = FileBytes();
     ImageDevice device(path_, kOffset, 8);
     ASSERT_TRUE(device.Open());
-
+    std::vector<uint8_t> expected = FileBytes();
     std::vector<uint8_t> ours(2 * 512);
     for (size_t i = 0; i < ours.size(); ++i) ours[i] = static_cast<uint8_t>(~i);
     ASSERT_TRUE(device.WriteSectors(0, 1, ours.data(), WriteKind::Directory));
     ASSERT_TRUE(device.WriteSectors(7, 1, ours.data() + 512, WriteKind::Directory));
-    std::vector<uint8_t> expected = before;
     std::copy(ours.begin(), ours.begin() + 512, expected.begin() + kOffset);
     std::copy(ours.begin() + 512, ours.end(), expected.begin() + kOffset + 7 * 512);
     EXPECT_EQ(FileBytes(), expected);
@@ -252,19 +211,17 @@ TEST_F(ImageDeviceTest, TransfersLandAtTheVolumeOffsetAndNeverLeaveTheVolume) {
     EXPECT_FALSE(device.ResetDrive());
 }
 
-TEST_F(ImageDeviceTest, OpenRefusesWhatCannotHoldTheVolume) {
+TEST_F(ImageDeviceTest, OpenRefusesWhatCannotHoldTheVolumeAndWritesNeverRegrowIt) {
     EXPECT_FALSE(ImageDevice(path_, 0, 1).Open());
     EXPECT_NE(access(path_.c_str(), F_OK), 0);  // never created
-    EXPECT_FALSE(ImageDevice(dir_, 0, 1).Open());
+    EXPECT_FALSE(ImageDevice(dir_.path(), 0, 1).Open());
     MakeImage(16 * 512);
     EXPECT_TRUE(ImageDevice(path_, 512, 15).Open());
     EXPECT_FALSE(ImageDevice(path_, 512, 16).Open());
     EXPECT_FALSE(ImageDevice(path_, 0, std::numeric_limits<uint64_t>::max() / 256).Open());
     EXPECT_EQ(FileBytes().size(), 16u * 512);
-}
 
-TEST_F(ImageDeviceTest, WriteDoesNotRegrowAnImageThatShrankBehindOurBack) {
-    MakeImage(16 * 512);
+    // An image that shrank behind our back is not grown again by a write.
     ImageDevice device(path_, 0, 16);
     ASSERT_TRUE(device.Open());
     ASSERT_EQ(truncate(path_.c_str(), 8 * 512), 0);
@@ -275,58 +232,37 @@ TEST_F(ImageDeviceTest, WriteDoesNotRegrowAnImageThatShrankBehindOurBack) {
     EXPECT_EQ(device.GetLockFlagState(), 1);
 }
 
-// Attaches the image as a loop device when the sandbox allows it.
-class LoopDeviceTest : public ImageDeviceTest {
-protected:
-    void TearDown() override {
-        if (!loop_.empty()) (void)!std::system(("losetup -d " + loop_).c_str());
-        ImageDeviceTest::TearDown();
-    }
-    std::string Attach() {
-        FILE* out = popen(("losetup -f --show " + path_ + " 2>/dev/null").c_str(), "r");
-        char line[256] = {};
-        if (out == nullptr) return {};
-        if (fgets(line, sizeof line, out) == nullptr) line[0] = '\0';
-        pclose(out);
-        loop_ = line;
-        while (!loop_.empty() && loop_.back() == '\n') loop_.pop_back();
-        return loop_;
-    }
-    std::string loop_;
-};
-
-TEST_F(LoopDeviceTest, ExclusiveHolderOfTheBlockDeviceKeepsUsOut) {
+TEST_F(ImageDeviceTest, ExclusiveHolderOfALoopDeviceKeepsUsOut) {
     MakeImage(64 * 512);
-    if (Attach().empty()) GTEST_SKIP() << "losetup cannot attach a loop device here";
-    EXPECT_FALSE(ImageDevice(loop_, 0, 65).Open());  // size from the device, not the node
-    ImageDevice device(loop_, 0, 64);
+    std::string loop;
+    if (test::RunCommand("losetup -f --show " + test::ShellQuote(path_), &loop) != 0)
+        GTEST_SKIP() << "losetup cannot attach a loop device here";
+    loop.erase(loop.find_last_not_of('\n') + 1);
+    struct Detach {
+        std::string loop;
+        ~Detach() { test::RunCommand("losetup -d " + test::ShellQuote(loop)); }
+    } detach{loop};
+
+    EXPECT_FALSE(ImageDevice(loop, 0, 65).Open());  // size from the device, not the node
+    ImageDevice device(loop, 0, 64);
     ASSERT_TRUE(device.Open());
-    {
-        const int holder = open(loop_.c_str(), O_RDWR | O_EXCL);
-        ASSERT_GE(holder, 0);
-        EXPECT_FALSE(device.LockVolume(1, false));
-        EXPECT_FALSE(device.LockVolume(0, false));
-        EXPECT_EQ(device.GetLockState(), -1);
-        close(holder);
-    }
+    const int holder = open(loop.c_str(), O_RDWR | O_EXCL);
+    ASSERT_GE(holder, 0);
+    EXPECT_FALSE(device.LockVolume(1, false));
+    EXPECT_FALSE(device.LockVolume(0, false));
+    EXPECT_EQ(device.GetLockState(), -1);
+    close(holder);
     ASSERT_TRUE(device.LockVolume(1, false));
-    EXPECT_LT(open(loop_.c_str(), O_RDWR | O_EXCL), 0);
+    EXPECT_LT(open(loop.c_str(), O_RDWR | O_EXCL), 0);
     EXPECT_EQ(errno, EBUSY);
     device.UnlockVolume(1);
-    const int after = open(loop_.c_str(), O_RDWR | O_EXCL);
+    const int after = open(loop.c_str(), O_RDWR | O_EXCL);
     EXPECT_GE(after, 0);
     close(after);
 
-    // No stamp on a device: outside writes do not show in the lock flag.
-    const uint8_t byte = 0xAB;
-    const int other = open(loop_.c_str(), O_RDWR);
-    ASSERT_EQ(pwrite(other, &byte, 1, 0), 1);
-    close(other);
-    EXPECT_EQ(device.GetLockFlagState(), 0);
+    // A device has no size stamp that a write could be checked against.
     std::vector<uint8_t> sector(512, 0x3C);
     EXPECT_TRUE(device.WriteSectors(63, 1, sector.data(), WriteKind::FileData));
-    EXPECT_TRUE(device.ResetDrive());
-    EXPECT_FALSE(device.WriteSectors(64, 1, sector.data(), WriteKind::FileData));
 }
 
 }  // namespace

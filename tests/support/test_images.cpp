@@ -41,16 +41,11 @@ std::string ShellQuote(const std::string& text) {
     return quoted + "'";
 }
 
-bool HaveProgram(const std::string& program) {
-    return RunCommand("PATH=\"$PATH:/sbin:/usr/sbin\" command -v " + ShellQuote(program)) == 0;
-}
-
 bool HaveFatTools() {
-    return HaveProgram("mkfs.fat") && HaveProgram("mcopy") && HaveProgram("mdir") &&
-           HaveProgram("python3");
+    for (const char* program : {"mkfs.fat", "mcopy", "mdir", "python3"})
+        if (RunCommand(std::string("PATH=\"$PATH:/sbin:/usr/sbin\" command -v ") + program) != 0) return false;
+    return true;
 }
-
-std::string ToolPath(const std::string& tool) { return std::string(QUILLO_TOOLS_DIR) + "/" + tool; }
 
 TempDir::TempDir() {
     std::string pattern = ::testing::TempDir() + "quillo-test-XXXXXX";
@@ -88,6 +83,8 @@ bool SetFileSize(const std::string& path, uint64_t bytes) {
 
 namespace {
 
+std::string ToolPath(const std::string& tool) { return std::string(QUILLO_TOOLS_DIR) + "/" + tool; }
+
 bool RunOrExplain(const std::string& command, std::string* error) {
     std::string output;
     // mkfs.fat lives in /usr/sbin, which a normal user's PATH may lack.
@@ -97,24 +94,14 @@ bool RunOrExplain(const std::string& command, std::string* error) {
     return false;
 }
 
-std::string MkfsCommand(const std::string& path, int fatBits, uint64_t sizeKiB,
-                        const std::string& args, uint32_t offsetSectors, bool create) {
-    std::string cmd = "mkfs.fat --invariant -S 512";
-    if (fatBits) cmd += " -F " + std::to_string(fatBits);
-    if (create) cmd += " -C";
-    if (offsetSectors) {
-        cmd += " -h " + std::to_string(offsetSectors) +
-               " --offset=" + std::to_string(offsetSectors);
-    }
-    return cmd + " " + args + " " + ShellQuote(path) + " " + std::to_string(sizeKiB);
-}
-
 }  // namespace
 
 bool MakeFatImage(const std::string& path, uint64_t sizeKiB, const std::string& mkfsArgs,
                   std::string* error) {
     std::remove(path.c_str());
-    return RunOrExplain(MkfsCommand(path, 0, sizeKiB, mkfsArgs, 0, true), error);
+    return RunOrExplain("mkfs.fat --invariant -S 512 -C " + mkfsArgs + " " + ShellQuote(path) + " " +
+                            std::to_string(sizeKiB),
+                        error);
 }
 
 bool MakeFragImage(const std::string& path, const std::string& args, std::string* error) {
@@ -123,11 +110,9 @@ bool MakeFragImage(const std::string& path, const std::string& args, std::string
                         error);
 }
 
-void PutPartitionEntry(uint8_t* sector, int slot, uint8_t type, uint32_t firstLba,
-                       uint32_t sectors, uint8_t status) {
+void PutPartitionEntry(uint8_t* sector, int slot, uint8_t type, uint32_t firstLba, uint32_t sectors) {
     uint8_t* e = sector + 446 + 16 * slot;
     std::fill(e, e + 16, 0);
-    e[0] = status;
     e[4] = type;
     put_le32(e + 8, firstLba);
     put_le32(e + 12, sectors);
@@ -136,51 +121,6 @@ void PutPartitionEntry(uint8_t* sector, int slot, uint8_t type, uint32_t firstLb
 void PutSignature(uint8_t* sector) {
     sector[510] = 0x55;
     sector[511] = 0xAA;
-}
-
-bool BuildPartitionedDisk(const std::string& path, const DiskSpec& spec, std::string* error) {
-    std::remove(path.c_str());
-    if (!SetFileSize(path, spec.totalSectors * 512)) {
-        if (error) *error = "cannot create " + path;
-        return false;
-    }
-    std::vector<uint8_t> mbr(512, 0);
-    int slot = 0;
-    for (const PartitionSpec& p : spec.primaries) {
-        if (p.type != 0) PutPartitionEntry(mbr.data(), slot, p.type, p.startLba, p.sectors, 0);
-        ++slot;
-    }
-    if (!spec.logicals.empty()) {
-        const PartitionSpec& last = spec.logicals.back();
-        const uint32_t extStart = spec.extendedStart ? spec.extendedStart : spec.logicals[0].ebrLba;
-        const uint32_t extSectors = spec.extendedSectors ? spec.extendedSectors
-                                                         : last.startLba + last.sectors - extStart;
-        PutPartitionEntry(mbr.data(), slot, spec.extendedType, extStart, extSectors);
-        for (size_t i = 0; i < spec.logicals.size(); ++i) {
-            const PartitionSpec& l = spec.logicals[i];
-            std::vector<uint8_t> ebr(512, 0);
-            PutPartitionEntry(ebr.data(), 0, l.type, l.startLba - l.ebrLba, l.sectors);
-            if (i + 1 < spec.logicals.size()) {
-                const PartitionSpec& next = spec.logicals[i + 1];
-                PutPartitionEntry(ebr.data(), 1, 0x05, next.ebrLba - extStart,
-                                  next.startLba + next.sectors - next.ebrLba);
-            }
-            PutSignature(ebr.data());
-            if (!WriteFileBytes(path, uint64_t{l.ebrLba} * 512, ebr)) return false;
-        }
-    }
-    PutSignature(mbr.data());
-    if (!WriteFileBytes(path, 0, mbr)) return false;
-
-    std::vector<PartitionSpec> all = spec.primaries;
-    all.insert(all.end(), spec.logicals.begin(), spec.logicals.end());
-    for (const PartitionSpec& p : all) {
-        if (p.type == 0 || p.fatBits == 0) continue;
-        if (!RunOrExplain(MkfsCommand(path, p.fatBits, p.sectors / 2, p.mkfsArgs, p.startLba, false),
-                          error))
-            return false;
-    }
-    return true;
 }
 
 std::vector<uint8_t> MakeBootSector(const BootSectorSpec& spec) {
@@ -223,6 +163,11 @@ std::vector<uint8_t> MakeBootSector(const BootSectorSpec& spec) {
     return s;
 }
 
+bool MakeBootImage(const std::string& path, const BootSectorSpec& spec) {
+    std::remove(path.c_str());
+    return SetFileSize(path, uint64_t{spec.totalSectors} * 512) && WriteFileBytes(path, 0, MakeBootSector(spec));
+}
+
 // ---- fatinspect and JSON
 
 std::string FatinspectJson(const std::string& image, const std::string& args) {
@@ -241,77 +186,57 @@ class JsonCursor {
 public:
     explicit JsonCursor(const std::string& text) : t_(text) {}
 
-    void SkipSpace() {
-        while (i_ < t_.size() && std::isspace(static_cast<unsigned char>(t_[i_]))) ++i_;
-    }
     bool Take(char c) {
-        SkipSpace();
-        if (i_ < t_.size() && t_[i_] == c) {
-            ++i_;
-            return true;
-        }
-        return false;
+        while (i_ < t_.size() && std::isspace(static_cast<unsigned char>(t_[i_]))) ++i_;
+        if (i_ >= t_.size() || t_[i_] != c) return false;
+        ++i_;
+        return true;
     }
-    // A string at the cursor, unescaped (\uXXXX below 0x80 only, else kept).
+    // A string at the cursor, unescaped; \uXXXX from 0x80 up stays escaped.
     std::optional<std::string> String() {
-        SkipSpace();
-        if (i_ >= t_.size() || t_[i_] != '"') return std::nullopt;
+        if (!Take('"')) return std::nullopt;
         std::string out;
-        for (++i_; i_ < t_.size(); ++i_) {
-            char c = t_[i_];
-            if (c == '"') {
-                ++i_;
-                return out;
-            }
-            if (c != '\\' || i_ + 1 >= t_.size()) {
-                out += c;
-                continue;
-            }
-            c = t_[++i_];
-            switch (c) {
-                case 'n': out += '\n'; break;
-                case 't': out += '\t'; break;
-                case 'u': {
-                    const long code = std::strtol(t_.substr(i_ + 1, 4).c_str(), nullptr, 16);
-                    if (code < 0x80) {
-                        out += static_cast<char>(code);
-                        i_ += 4;
-                    } else {
+        while (i_ < t_.size()) {
+            char c = t_[i_++];
+            if (c == '"') return out;
+            if (c == '\\' && i_ < t_.size()) {
+                c = t_[i_++];
+                if (c == 'n') c = '\n';
+                if (c == 't') c = '\t';
+                if (c == 'u') {
+                    const long code = std::strtol(t_.substr(i_, 4).c_str(), nullptr, 16);
+                    if (code >= 0x80) {
                         out += "\\u";
+                        continue;
                     }
-                    break;
+                    c = static_cast<char>(code);
+                    i_ += 4;
                 }
-                default: out += c;
             }
+            out += c;
         }
         return std::nullopt;
     }
-    // Skips one value; returns its text (strings unquoted).
+    // One value: a string unquoted, anything else as written.
     std::optional<std::string> Value() {
-        SkipSpace();
-        if (i_ >= t_.size()) return std::nullopt;
-        if (t_[i_] == '"') return String();
+        if (Take('"')) {
+            --i_;
+            return String();
+        }
         const size_t start = i_;
-        int depth = 0;
-        for (; i_ < t_.size(); ++i_) {
+        for (int depth = 0; i_ < t_.size();) {
             const char c = t_[i_];
             if (c == '"') {
                 String();
-                --i_;
-            } else if (c == '{' || c == '[') {
-                ++depth;
-            } else if (c == '}' || c == ']') {
-                if (depth == 0) break;
-                if (--depth == 0) {
-                    ++i_;
-                    break;
-                }
-            } else if (c == ',' && depth == 0) {
-                break;
+                continue;
             }
+            if (depth == 0 && (c == ',' || c == '}' || c == ']')) break;
+            depth += (c == '{' || c == '[') - (c == '}' || c == ']');
+            ++i_;
         }
+        if (i_ == start) return std::nullopt;
         std::string v = t_.substr(start, i_ - start);
-        while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back()))) v.pop_back();
+        while (std::isspace(static_cast<unsigned char>(v.back()))) v.pop_back();
         return v;
     }
 

@@ -15,12 +15,8 @@ namespace quillo::test {
 int RunCommand(const std::string& command, std::string* output = nullptr);
 // `text` quoted for the shell.
 std::string ShellQuote(const std::string& text);
-// Whether `program` can be run (searches PATH and the sbin directories).
-bool HaveProgram(const std::string& program);
-// mkfs.fat and the mtools (mcopy, mdir) are present.
+// mkfs.fat, the mtools (mcopy, mdir) and python3 (for the test tools) are present.
 bool HaveFatTools();
-// Path of a tool in the repository's tests/tools directory ("fatinspect", "mkfragimg").
-std::string ToolPath(const std::string& tool);
 
 // A fresh directory under the test temporary directory, removed with its
 // contents when the object goes away.
@@ -52,36 +48,8 @@ bool MakeFatImage(const std::string& path, uint64_t sizeKiB, const std::string& 
 // Runs tests/tools/mkfragimg `path` `args`.
 bool MakeFragImage(const std::string& path, const std::string& args, std::string* error = nullptr);
 
-// One partition of a disk built by BuildPartitionedDisk.
-struct PartitionSpec {
-    uint8_t type = 0x01;
-    uint32_t startLba = 0;      // absolute
-    uint32_t sectors = 0;       // even when formatted (mkfs.fat counts KiB)
-    int fatBits = 12;           // 12, 16 or 32 formats it with mkfs.fat; 0 leaves it blank
-    std::string mkfsArgs;       // extra arguments, e.g. "-n LABEL -s 1"
-    uint32_t ebrLba = 0;        // logicals only: where its extended boot record goes
-};
-
-struct DiskSpec {
-    uint64_t totalSectors = 0;
-    std::vector<PartitionSpec> primaries;  // slots 1.. in order; type 0 leaves a slot empty
-    // Logicals, chained in this order inside one extended partition whose
-    // entry follows the primaries' slots.
-    std::vector<PartitionSpec> logicals;
-    uint8_t extendedType = 0x0F;
-    uint32_t extendedStart = 0;    // defaults to the first logical's record
-    uint32_t extendedSectors = 0;  // defaults to the end of the last logical
-};
-
-// Writes the MBR and the extended boot records (as partitioning tools do: a
-// logical is relative to its record, a link relative to the extended start)
-// and formats every partition that asks for it.
-bool BuildPartitionedDisk(const std::string& path, const DiskSpec& spec,
-                          std::string* error = nullptr);
-
 // Fills the 16-byte partition entry `slot` (0..3) of an MBR or EBR sector.
-void PutPartitionEntry(uint8_t* sector, int slot, uint8_t type, uint32_t firstLba,
-                       uint32_t sectors, uint8_t status = 0);
+void PutPartitionEntry(uint8_t* sector, int slot, uint8_t type, uint32_t firstLba, uint32_t sectors);
 // Sets the 0x55AA signature of a sector.
 void PutSignature(uint8_t* sector);
 
@@ -98,6 +66,8 @@ struct BootSectorSpec {
     std::string label = "NO NAME";
 };
 std::vector<uint8_t> MakeBootSector(const BootSectorSpec& spec);
+// A bare volume image of `spec.totalSectors` sectors holding only its boot sector.
+bool MakeBootImage(const std::string& path, const BootSectorSpec& spec);
 
 // ---- fatinspect
 
