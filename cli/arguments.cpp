@@ -15,6 +15,7 @@ constexpr CommandShape kCommands[] = {
     {"drives", 0, 0},
     {"info", 1, 1},
     {"check", 1, 24},
+    {"defrag", 1, 24},
     {"map", 1, 24},
 };
 
@@ -51,7 +52,7 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
         }
     }
     if (i >= args.size()) {
-        error = "no command given (drives, info, check, map)";
+        error = "no command given (drives, info, check, defrag, map)";
         return std::nullopt;
     }
     parsed.command = args[i++];

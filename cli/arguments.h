@@ -14,7 +14,7 @@ struct AttachedPath {
 
 struct Arguments {
     std::vector<AttachedPath> disks;
-    std::string command;        // "drives", "info", "check", "map"
+    std::string command;        // "drives", "info", "check", "defrag", "map"
     std::vector<char> drives;   // upper-case letters
     bool json = false;
     bool map = false;           // print the map as coloured cells

@@ -47,8 +47,8 @@ std::string Summary(const EngineContext& ctx, const std::string& message) {
         .Add("lost_sectors",
              std::max<int64_t>(0, int64_t{chains.AllocatedClusters} - chains.OwnedClusters) * spc)
         .Add("erased_entries", int64_t{ctx.scan.ErasedEntries})
-        .Add("moved_files", int64_t{0})
-        .Add("moved_clusters", int64_t{0})
+        .Add("moved_files", int64_t{ctx.defrag.MovedCount})
+        .Add("moved_clusters", int64_t{ctx.defrag.MovedClusters})
         .Add("message", message)
         .Add("error_stop", run.ErrorStop != 0)
         .Add("user_stop", run.UserAbort)
@@ -61,17 +61,19 @@ std::string Summary(const EngineContext& ctx, const std::string& message) {
 }
 
 // Clears what the previous drive's run left, as selecting a drive does.
-void PrepareRun(Console& console, char letter, bool check, bool terminalMap) {
+void PrepareRun(Console& console, char letter, const std::string& command, bool terminalMap) {
     EngineContext& ctx = console.ctx();
     console.Select(letter);
-    ctx.run.RunMode = -1;
-    ctx.run.ScanFiles = check;
+    ctx.run.RunMode = command == "defrag" ? 1 : -1;
+    ctx.run.ScanFiles = command != "map";
     ctx.chains.GapCount = 0;  // a look at another drive has no gap table yet
     ctx.chains.CellCount = terminalMap ? kTerminalMapCells : 32000;
     ctx.geo = Geometry{};
     ctx.scan = ScanState{};
     ctx.chains.ChainCount = 0;
     ctx.lists = RunLists{};
+    ctx.defrag.MovedCount = 0;
+    ctx.defrag.MovedClusters = 0;
     ClearLog(ctx);
 }
 
@@ -85,8 +87,7 @@ void PrintEndOfRunMessage(const RunState& run, std::FILE* to) {
     std::fprintf(to, "%s\n", text.c_str());
 }
 
-int RunChecks(Console& console, const Arguments& args, std::FILE* out, std::FILE* err) {
-    const bool check = args.command == "check";
+int RunDrives(Console& console, const Arguments& args, std::FILE* out, std::FILE* err) {
     for (char letter : args.drives) {
         if (console.table().Find(letter) == nullptr) {
             std::fprintf(err, "quillo-cli: no drive %c:\n", letter);
@@ -99,7 +100,7 @@ int RunChecks(Console& console, const Arguments& args, std::FILE* out, std::FILE
 
     int status = kExitDone;
     for (char letter : args.drives) {
-        PrepareRun(console, letter, check, args.map);
+        PrepareRun(console, letter, args.command, args.map);
         if (args.drives.size() > 1) AddLogLine(ctx, "Drive " + ctx.run.DriveString);
         RunDrive(ctx);
         console.view().EndProgress();

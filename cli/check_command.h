@@ -1,6 +1,7 @@
 #pragma once
-// The console front end's runs: `check` (analyse and report) and `map` (the
-// map-only look from the allocation table alone), one drive after another.
+// The console front end's runs, one drive after another: `check` (analyse
+// and report), `defrag` (analyse, then defragment) and `map` (the map-only
+// look from the allocation table alone).
 #include <cstdio>
 
 #include "cli/arguments.h"
@@ -13,7 +14,7 @@ namespace quillo::cli {
 
 class Console;
 
-int RunChecks(Console& console, const Arguments& args, std::FILE* out, std::FILE* err);
+int RunDrives(Console& console, const Arguments& args, std::FILE* out, std::FILE* err);
 
 // The end-of-run message of a run, one line per line, when there is one.
 void PrintEndOfRunMessage(const RunState& run, std::FILE* to);

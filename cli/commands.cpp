@@ -134,7 +134,8 @@ int RunCommand(const Arguments& args, std::FILE* out, std::FILE* err) {
     Console console(args, out, err);
     if (args.command == "drives") return ListDrives(console, args.json, out, err);
     if (args.command == "info") return ShowInfo(console, args.drives.front(), args.json, out, err);
-    if (args.command == "check" || args.command == "map") return RunChecks(console, args, out, err);
+    if (args.command == "check" || args.command == "defrag" || args.command == "map")
+        return RunDrives(console, args, out, err);
     std::fprintf(err, "quillo-cli: unknown command %s\n", args.command.c_str());
     return kExitUsage;
 }

@@ -221,6 +221,9 @@ struct DefragState {
     // the flushes cost; never off in a real run.
     bool FlushBetweenSteps = true;
     int64_t Flushes = 0;                   // flushes made by moves in this run
+    // When set, the move writes these bytes (a compacted folder of the same
+    // size) at the destination instead of copying the old clusters.
+    const std::vector<uint8_t>* ReplacementData = nullptr;
 
     // Planner.
     int32_t PackClassLimit[83] = {};       // indices 1..82

@@ -13,7 +13,9 @@
 #include "disk/volume_device.h"
 #include "disk/volume_geometry.h"
 #include "disk/volume_lock.h"
+#include "engine/defragment.h"
 #include "engine/last_defrag.h"
+#include "engine/remaining_fragmented.h"
 
 namespace quillo {
 namespace {
@@ -51,6 +53,8 @@ void ResetPass(EngineContext& ctx) {
     chains.AllocatedClusters = 0;
     run.RestartNeeded = false;
     scan.LeftFragmentedCount = 0;
+    ctx.defrag.MovedCount = 0;
+    ctx.defrag.MovedClusters = 0;
     for (int32_t& count : scan.SizeHistogram) count = 0;
     scan.RecyclePath = run.RootPath + "RECYCLED\\";
 }
@@ -186,9 +190,10 @@ PassEnd RunPass(EngineContext& ctx, const DefragmentPhase& defragment) {
     if (!run.StopRequested) {
         run.DefragPhase = true;
         ctx.view.SetProgressCaption("Defragmenting");
-        if (defragment) defragment(ctx);
+        if (defragment) defragment(ctx); else Defragment(ctx);
         ctx.view.ShowLabel(ViewLabel::Moving, false);
         ctx.view.ShowLabel(ViewLabel::MovingValue, false);
+        ListRemainingFragmented(ctx);
     }
     if (run.ErrorStop != 0) {
         EndRun(ctx);
@@ -215,6 +220,8 @@ void RunDrive(EngineContext& ctx, const DefragmentPhase& defragment) {
             if (pass != 0) {
                 ctx.view.ClearTextPanel();
                 ctx.view.ShowLabel(ViewLabel::Restarting, true);
+                // The new pass lists every file again.
+                ctx.lists = RunLists{};
             }
             ++pass;
             const PassEnd end = RunPass(ctx, defragment);

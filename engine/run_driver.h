@@ -8,7 +8,8 @@ namespace quillo {
 
 struct EngineContext;
 
-// The defragment phase of a Defragment run; set by the engine's optimiser.
+// The defragment phase of a Defragment run: Defragment unless a test
+// substitutes its own.
 using DefragmentPhase = std::function<void(EngineContext&)>;
 
 // Reads RunMode, ScanFiles, DriveString and RootPath; leaves the tables, the

@@ -237,5 +237,29 @@ TEST(EndOfRunMessage, FirstMatchingFlagWinsAndErrorWordsFollow) {
     EXPECT_EQ(ChooseEndOfRunMessage(run).text.rfind("A serious disk error", 0), 0u);
 }
 
+// A restart after the scan must not keep the abandoned pass's lines: each
+// fragmented file is listed once, as by a run without a restart.
+TEST_F(ScriptedCheck, RestartAfterTheScanListsEachFragmentedFileOnce) {
+    RunDrive(drive->ctx);
+    std::vector<std::string> once;
+    for (const RunLists::FragmentedItem& item : drive->ctx.lists.Fragmented) once.push_back(item.line);
+    ASSERT_FALSE(once.empty());
+
+    testing::ScriptedDrive again(drive->device.Image());
+    again.ctx.run.RunMode = -1;
+    again.ctx.run.ScanFiles = true;
+    again.ctx.run.DriveMenuIndex = 1;
+    // Quiet climbs for the pass and its scan; the last climb sees a write.
+    again.device.QueueLockFlags({0, 0, 1});
+    RunDrive(again.ctx);
+    ASSERT_EQ(again.device.CountOf(Op::Open), 2);
+    EXPECT_EQ(again.ctx.run.ErrorStop, 0);
+    std::vector<std::string> listed;
+    for (const RunLists::FragmentedItem& item : again.ctx.lists.Fragmented) listed.push_back(item.line);
+    EXPECT_EQ(listed, once);
+    EXPECT_EQ(again.ctx.lists.Large, drive->ctx.lists.Large);
+    EXPECT_EQ(again.device.CountOf(Op::Write), 0);
+}
+
 }  // namespace
 }  // namespace quillo

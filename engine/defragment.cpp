@@ -1,0 +1,82 @@
+#include "engine/defragment.h"
+
+#include <string>
+
+#include "common/engine_context.h"
+#include "common/log.h"
+#include "engine/folder_packing.h"
+#include "engine/planner.h"
+#include "engine/planner_defrag.h"
+#include "engine/planner_pack.h"
+
+namespace quillo {
+namespace {
+
+constexpr int32_t kNoLimit = 0x7FFFFFFF;
+
+std::string Blanked(int32_t value) { return " " + std::to_string(value); }
+
+// Gaps before the last one. Moves leave emptied entries in the gap list
+// until a merge drops them; they are not gaps to the user.
+int32_t GapsShown(const ChainState& chains) {
+    int32_t open = 0;
+    for (int32_t g = 1; g <= chains.GapCount; ++g)
+        if (chains.GapLength[g] > 0) ++open;
+    return open - 1;
+}
+
+}  // namespace
+
+void Defragment(EngineContext& ctx) {
+    Planner planner(ctx);
+    RunDefragmentPhase(planner);
+}
+
+void RunDefragmentPhase(Planner& planner) {
+    EngineContext& ctx = planner.ctx;
+    DefragState& defrag = ctx.defrag;
+    ChainState& chains = ctx.chains;
+    const RunState& run = ctx.run;
+    const int32_t movedBefore = defrag.MovedCount;
+
+    defrag.PendingFragmentedCount = chains.FragmentedFiles - ctx.scan.LeftFragmentedCount;
+    ctx.view.SetStatusPair(1, "Fragments:", Blanked(defrag.PendingFragmentedCount));
+    ctx.view.SetStatusPair(2, "Gaps:", Blanked(GapsShown(chains)));
+    ctx.view.ShowLabel(ViewLabel::Moving, true);
+    ctx.view.SetLabelCaption(ViewLabel::MovingValue, "");
+    ctx.view.ShowLabel(ViewLabel::MovingValue, true);
+
+    BuildPackClassLimit(ctx);
+    defrag.SmallestUnplaced = kNoLimit;
+    defrag.BigGapAppeared = false;
+    defrag.FragList.assign(1, SortPair{});
+
+    if (defrag.PendingFragmentedCount != 0 && BuildFragList(ctx)) {
+        defrag.MoveCount = 1;
+        DefragFragmentedFiles(planner, false);
+    }
+    for (;;) {
+        if (run.StopRequested) break;
+        const int32_t movedBeforePass = defrag.MovedCount;
+        PackPass(planner);
+        if (defrag.MovedCount == movedBeforePass) break;
+    }
+
+    ctx.view.ShowLabel(ViewLabel::Moving, false);
+    ctx.view.ShowLabel(ViewLabel::MovingValue, false);
+    if (run.ErrorStop != 0 || run.RestartNeeded) return;
+
+    if (ctx.scan.FixedCount != 0) AddLogLine(ctx, "Busy Files=" + std::to_string(ctx.scan.FixedCount));
+    if (defrag.MovedCount != movedBefore) {
+        RepaintGaps(ctx);
+        ctx.view.RedrawGauge();
+    }
+    chains.FragmentedFiles = defrag.PendingFragmentedCount + ctx.scan.LeftFragmentedCount;
+    AddLogLine(ctx, "Fragmented Files =" + Blanked(chains.FragmentedFiles));
+    AddLogLine(ctx, "Gaps =" + Blanked(GapsShown(chains)));
+    if (run.StopRequested) return;
+    if (ctx.dev.Level0Held && ctx.scan.ErasedEntries != 0) PackFolders(ctx);
+    if (defrag.MovedCount == movedBefore) AddLogLine(ctx, "(Nothing done)");
+}
+
+}  // namespace quillo
