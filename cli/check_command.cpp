@@ -72,8 +72,7 @@ void PrepareRun(Console& console, char letter, const std::string& command, bool 
     ctx.scan = ScanState{};
     ctx.chains.ChainCount = 0;
     ctx.lists = RunLists{};
-    ctx.defrag.MovedCount = 0;
-    ctx.defrag.MovedClusters = 0;
+    ctx.defrag = DefragState{};
     ClearLog(ctx);
 }
 

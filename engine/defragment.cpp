@@ -51,7 +51,14 @@ void RunDefragmentPhase(Planner& planner) {
     defrag.BigGapAppeared = false;
     defrag.FragList.assign(1, SortPair{});
 
-    if (defrag.PendingFragmentedCount != 0 && BuildFragList(ctx)) {
+    // Folders are compacted first: each goes, compacted, to a free run, and
+    // the runs it leaves are then filled by the packing like any others.
+    if (ctx.dev.Level0Held && ctx.scan.ErasedEntries != 0) {
+        defrag.MoveCount = 1;  // the move table belongs to this stage now
+        PackFolders(ctx);
+        ctx.view.SetProgressCaption("Defragmenting");
+    }
+    if (!run.StopRequested && defrag.PendingFragmentedCount != 0 && BuildFragList(ctx)) {
         defrag.MoveCount = 1;
         DefragFragmentedFiles(planner, false);
     }
@@ -75,7 +82,6 @@ void RunDefragmentPhase(Planner& planner) {
     AddLogLine(ctx, "Fragmented Files =" + Blanked(chains.FragmentedFiles));
     AddLogLine(ctx, "Gaps =" + Blanked(GapsShown(chains)));
     if (run.StopRequested) return;
-    if (ctx.dev.Level0Held && ctx.scan.ErasedEntries != 0) PackFolders(ctx);
     if (defrag.MovedCount == movedBefore) AddLogLine(ctx, "(Nothing done)");
 }
 

@@ -75,16 +75,24 @@ void PackFolder(EngineContext& ctx, int32_t record) {
     // sectors in writes a power cut can tear: it stays as it is.
     if (record <= 0 || record > ctx.scan.RecordCount) return;
     const FileRecord& folder = ctx.scan.FileRecords[record];
-    int32_t clusters = 0;
-    if (Fragmented(ctx, folder.FirstCluster, clusters) != 1 || ctx.run.ErrorStop != 0) return;
+    RunList runs;
+    const int32_t clusters = FAT_Frag(ctx, folder.FirstCluster, runs);
+    if (clusters <= 0 || ctx.run.ErrorStop != 0) return;
     const int64_t bytes = int64_t{clusters} * ctx.geo.BytesPerCluster;
-    if (clusters <= 0 || bytes > int64_t{1} << 24) return;  // a hostile size stays unread
+    if (bytes > int64_t{1} << 24) return;  // a hostile size stays unread
 
+    // The whole folder, run by run: a fragmented folder comes out of the
+    // relocation contiguous as well as compacted.
     std::vector<uint8_t> image(static_cast<size_t>(bytes));
-    if (!ReadSectors(ctx, ClusterSector(ctx.geo, folder.FirstCluster),
-                     static_cast<uint32_t>(clusters * ctx.geo.SectorsPerCluster), image.data())) {
-        ReportDiskError(ctx);
-        return;
+    size_t filled = 0;
+    for (int32_t k = 1; k <= runs.Count(); ++k) {
+        const uint32_t sectors = static_cast<uint32_t>(runs.RunLength[k] * ctx.geo.SectorsPerCluster);
+        if (!ReadSectors(ctx, ClusterSector(ctx.geo, static_cast<uint32_t>(runs.RunStart[k])), sectors,
+                         image.data() + filled)) {
+            ReportDiskError(ctx);
+            return;
+        }
+        filled += size_t{sectors} * kSectorSize;
     }
     if (image[0] != '.') {
         StopPacking(ctx, "Invalid Dot entry");

@@ -1,0 +1,147 @@
+// A Defragment run end to end through the console front end: on real
+// fragmented images the volume stays clean, every file keeps its content,
+// no movable file stays fragmented and packed folders lose their erased
+// entries.
+#include <gtest/gtest.h>
+
+#include "engine/folder_packing.h"
+#include "tests/support/test_images.h"
+
+namespace quillo {
+namespace {
+
+using test::JsonNumber;
+using test::ShellQuote;
+
+struct RunOutput {
+    int status = -1;
+    std::string output;
+};
+
+RunOutput Cli(const std::string& args, const std::string& config) {
+    RunOutput r;
+    r.status = test::RunCommand("XDG_CONFIG_HOME=" + ShellQuote(config) + " " QUILLO_CLI_PATH " " +
+                                    args + " 2>&1",
+                                &r.output);
+    return r;
+}
+
+std::string LastJson(const std::string& output) {
+    const size_t brace = output.rfind("\n{");
+    return output.substr(brace == std::string::npos ? 0 : brace + 1);
+}
+
+class DefragRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::HaveFatTools()) GTEST_SKIP() << "mkfs.fat or mtools missing";
+    }
+    // Defragments drive `drive` of `image`, checks the outcome against the
+    // outside checkers, and returns the run's JSON summary.
+    std::string DefragAndVerify(const std::string& attach, const std::string& image,
+                                const std::string& drive, const std::string& inspectArgs) {
+        const std::string before = test::FatinspectJson(image, inspectArgs + " --contents-digest");
+        const RunOutput r = Cli(attach + " --json defrag " + drive, dir.File("config"));
+        EXPECT_EQ(r.status, 0) << r.output;
+        const std::string summary = LastJson(r.output);
+        EXPECT_NE(summary.find("\"error_stop\": false"), std::string::npos) << r.output;
+        const std::string after = test::FatinspectJson(image, inspectArgs + " --contents-digest");
+        EXPECT_EQ(test::JsonField(after, "contents_digest"), test::JsonField(before, "contents_digest"));
+        EXPECT_EQ(test::JsonField(after, "errors"), "[]") << after;
+        EXPECT_EQ(JsonNumber(after, "lost_clusters"), 0);
+        // What may stay fragmented: a file larger than every gap the run had.
+        const RunOutput check = Cli(attach + " --json check " + drive, dir.File("config"));
+        const std::string checked = LastJson(check.output);
+        EXPECT_EQ(JsonNumber(checked, "fragmented_files"), JsonNumber(summary, "fragmented_files"));
+        return summary;
+    }
+    test::TempDir dir;
+};
+
+TEST_F(DefragRun, PresetsAndChurnedSeedsComeOutCleanAndContiguous) {
+    struct Case {
+        std::string args;
+        bool floppy;
+    };
+    std::vector<Case> cases = {{"--preset floppy", true}, {"--preset small16", false}};
+    for (int seed = 1; seed <= 6; ++seed) {
+        cases.push_back({"--fat 16 --size-mb 16 --files 120 --dirs 6 --churn 5 --seed " + std::to_string(seed), false});
+        cases.push_back({"--fat 32 --size-mb 34 --files 120 --dirs 6 --churn 5 --seed " + std::to_string(seed), false});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string image = dir.File("vol.img");
+        ASSERT_TRUE(test::MakeFragImage(image, c.args));
+        const std::string summary =
+            DefragAndVerify((c.floppy ? "--floppy " : "--disk ") + ShellQuote(image), image,
+                            c.floppy ? "A" : "C", "");
+        if (!c.floppy) EXPECT_EQ(JsonNumber(summary, "fragmented_files"), 0) << summary;
+        EXPECT_GT(JsonNumber(summary, "moved_files").value_or(0), 0);
+        // Only the root folder keeps erased entries: every other folder is packed.
+        const RunOutput check = Cli("--disk " + ShellQuote(image) + " --json check " + (c.floppy ? "A" : "C"),
+                                    dir.File("config"));
+        EXPECT_LE(JsonNumber(LastJson(check.output), "erased_entries"),
+                  JsonNumber(summary, "erased_entries"));
+    }
+}
+
+TEST_F(DefragRun, BothVolumesOfAPartitionedDiskInOneRun) {
+    const std::string image = dir.File("disk.img");
+    ASSERT_TRUE(test::MakeFragImage(image, "--preset disk"));
+    const char* partitions[] = {"--partition 1", "--partition 5"};
+    std::string before[2];
+    for (int i = 0; i < 2; ++i)
+        before[i] = *test::JsonField(test::FatinspectJson(image, std::string(partitions[i]) + " --contents-digest"),
+                                     "contents_digest");
+    // One process, two drives: nothing of the first run may leak into the second.
+    const RunOutput r = Cli("--disk " + ShellQuote(image) + " defrag C D", dir.File("config"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (int i = 0; i < 2; ++i) {
+        const std::string after = test::FatinspectJson(image, std::string(partitions[i]) + " --contents-digest");
+        EXPECT_EQ(test::JsonField(after, "contents_digest"), before[i]);
+        EXPECT_EQ(test::JsonField(after, "errors"), "[]") << after;
+        EXPECT_EQ(JsonNumber(after, "fragmented_files"), 0);
+    }
+}
+
+TEST_F(DefragRun, ASecondRunHasNothingToDo) {
+    const std::string image = dir.File("vol.img");
+    ASSERT_TRUE(test::MakeFragImage(image, "--fat 16 --size-mb 16 --files 60 --dirs 4 --churn 3 --seed 9"));
+    ASSERT_EQ(Cli("--disk " + ShellQuote(image) + " defrag C", dir.File("config")).status, 0);
+    const std::vector<uint8_t> packed = test::ReadFileBytes(image);
+    const RunOutput again = Cli("--disk " + ShellQuote(image) + " --json defrag C", dir.File("config"));
+    EXPECT_NE(again.output.find("(Nothing done)"), std::string::npos) << again.output;
+    EXPECT_EQ(JsonNumber(LastJson(again.output), "moved_files"), 0);
+    EXPECT_TRUE(test::ReadFileBytes(image) == packed);
+}
+
+std::vector<uint8_t> Folder(const std::string& firstBytes) {
+    std::vector<uint8_t> folder(firstBytes.size() * 32 + 64, 0xAA);
+    for (size_t i = 0; i < firstBytes.size(); ++i) {
+        folder[i * 32] = static_cast<uint8_t>(firstBytes[i]);
+        folder[i * 32 + 1] = static_cast<uint8_t>(i);  // tells the entries apart
+    }
+    folder[firstBytes.size() * 32] = 0;  // end of folder
+    return folder;
+}
+
+TEST(CompactFolderEntries, LiveEntriesMoveUpInOrderAndTheRestIsEnded) {
+    // ".", "..", live, erased, live, erased, live, end, then a stale erased entry.
+    std::vector<uint8_t> folder = Folder(".\x2E" "A\xE5" "B\xE5" "C");
+    std::vector<int32_t> slot;
+    ASSERT_TRUE(CompactFolderEntries(folder, slot));
+    const std::string expected = ".\x2E" "ABC";
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(folder[i * 32], static_cast<uint8_t>(expected[i])) << i;
+    EXPECT_EQ(folder[3 * 32 + 1], 4);  // B came from slot 4
+    EXPECT_EQ(folder[4 * 32 + 1], 6);
+    for (size_t i = expected.size(); i < folder.size() / 32; ++i) EXPECT_EQ(folder[i * 32], 0) << i;
+    EXPECT_EQ(slot, (std::vector<int32_t>{0, 1, 2, -1, 3, -1, 4, -1, -1}));
+
+    std::vector<uint8_t> clean = Folder(".\x2E" "AB");
+    const std::vector<uint8_t> untouched = clean;
+    EXPECT_FALSE(CompactFolderEntries(clean, slot));
+    EXPECT_TRUE(clean == untouched);
+}
+
+}  // namespace
+}  // namespace quillo
