@@ -4,7 +4,6 @@
 #include <cerrno>
 
 #include "common/engine_context.h"
-#include "common/little_endian.h"
 #include "disk/drive_menu.h"
 #include "disk/sector_io.h"
 #include "disk/volume_device.h"
@@ -16,15 +15,6 @@ namespace {
 
 constexpr char kIncompatible[] = "Disk error or incompatible disk";
 constexpr int32_t kNoLimit = 0x7FFFFFFF;
-
-// Boot sector offsets.
-constexpr int kSectorsPerClusterOffset = 13;
-constexpr int kReservedSectorsOffset = 14;
-constexpr int kNumberOfFatsOffset = 16;
-constexpr int kRootEntriesOffset = 17;
-constexpr int kSectorsPerFat16Offset = 22;
-constexpr int kSectorsPerFat32Offset = 36;
-constexpr int kRootClusterOffset = 44;
 
 // The language's number-to-text: a leading blank before a non-negative number.
 std::string NumberText(int value) {
@@ -109,36 +99,29 @@ bool OpenVolume(EngineContext& ctx) {
 
     geo.BootRecord.assign(kSectorSize, 0);
     if (!ReadBootSector(ctx, geo.BootRecord.data())) return false;
-    const uint8_t* boot = geo.BootRecord.data();
-    if (boot[kNumberOfFatsOffset] != 2) {
-        ReportError(ctx, kIncompatible);
-        return false;
-    }
-    // Beyond what the run needs to read, refuse any volume whose layout we do
-    // not fully understand: nothing may ever be written to it.
+    // Refuse any volume whose layout we do not fully understand (two tables
+    // among the rest): nothing may ever be written to it.
     const std::optional<BootSectorInfo> info =
-        ParseBootSector(boot, ctx.dev.DeviceHandle->VolumeSectorCount(), nullptr);
+        ParseBootSector(geo.BootRecord.data(), ctx.dev.DeviceHandle->VolumeSectorCount(), nullptr);
     // Sector numbers are 32-bit signed throughout the engine.
     if (!info || info->fileSystemName != geo.FileSystemName || info->totalSectors > 0x7FFFFFFF) {
         ReportError(ctx, kIncompatible);
         return false;
     }
 
-    geo.SectorsPerCluster = boot[kSectorsPerClusterOffset];
+    geo.SectorsPerCluster = static_cast<int32_t>(info->sectorsPerCluster);
     if (!QueryFreeSpace(ctx, run.RootPath, geo.SectorsPerCluster)) {
         ReportError(ctx, kIncompatible);
         return false;
     }
-    geo.RootEntryCount = le16(boot + kRootEntriesOffset);
-    geo.ReservedSectors = le16(boot + kReservedSectorsOffset);
-    geo.NumberOfFats = boot[kNumberOfFatsOffset];
+    geo.RootEntryCount = static_cast<uint16_t>(info->rootEntryCount);
+    geo.ReservedSectors = static_cast<int32_t>(info->reservedSectors);
+    geo.NumberOfFats = static_cast<int32_t>(info->numFats);
+    geo.SectorsPerFat = static_cast<int32_t>(info->sectorsPerFat);
+    geo.RootCluster = info->rootCluster;
     if (geo.IsFat32) {
-        geo.SectorsPerFat = static_cast<int32_t>(le32(boot + kSectorsPerFat32Offset));
-        geo.RootCluster = le32(boot + kRootClusterOffset);
         geo.DataStartMinus1 = geo.NumberOfFats * geo.SectorsPerFat + geo.ReservedSectors - 1;
     } else {
-        geo.SectorsPerFat = le16(boot + kSectorsPerFat16Offset);
-        geo.RootCluster = 0;
         // The data area follows the reserved sectors, both tables and the root
         // directory, however many reserved sectors the volume has.
         geo.DataStartMinus1 = geo.NumberOfFats * geo.SectorsPerFat +
