@@ -95,6 +95,7 @@ int RunDrives(Console& console, const Arguments& args, std::FILE* out, std::FILE
     }
     EngineContext& ctx = console.ctx();
     console.view().WatchStopFlag(&g_interrupted, &ctx.run);
+    console.view().WatchMoves(&ctx.defrag);
     std::signal(SIGINT, OnInterrupt);
 
     int status = kExitDone;

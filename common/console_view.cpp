@@ -29,6 +29,10 @@ void ConsoleView::SetProgressCaption(const std::string& caption) {
 }
 
 void ConsoleView::Yield() {
+    if (defrag_ != nullptr && defrag_->MovedCount != shownMoves_) {
+        shownMoves_ = defrag_->MovedCount;
+        ShowProgress();
+    }
     if (stopFlag_ != nullptr && *stopFlag_ != 0 && run_ != nullptr && !run_->StopRequested) {
         run_->StopRequested = true;
         run_->UserAbort = true;
@@ -52,6 +56,9 @@ void ConsoleView::ShowProgress() {
     progressShown_ = true;
     std::fprintf(progress_, "\r\033[K%s  %s %s  %s %s", caption_.c_str(), pairs_[0][0].c_str(),
                  pairs_[0][1].c_str(), pairs_[1][0].c_str(), pairs_[1][1].c_str());
+    if (defrag_ != nullptr && defrag_->MovedCount > 0)
+        std::fprintf(progress_, "  moved %d files, %d clusters", defrag_->MovedCount,
+                     defrag_->MovedClusters);
     std::fflush(progress_);
 }
 

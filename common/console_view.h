@@ -22,6 +22,8 @@ public:
     // While `run` is running, a set `flag` (from a signal handler) presses
     // Stop at the next yield.
     void WatchStopFlag(const volatile std::sig_atomic_t* flag, RunState* run);
+    // Shows the files and clusters moved so far with the progress.
+    void WatchMoves(const DefragState* defrag) { defrag_ = defrag; }
     // Ends the progress line so that later output starts on a line of its own.
     void EndProgress();
 
@@ -32,6 +34,8 @@ private:
     std::FILE* progress_;  // null when progress is not shown
     const volatile std::sig_atomic_t* stopFlag_ = nullptr;
     RunState* run_ = nullptr;
+    const DefragState* defrag_ = nullptr;
+    int32_t shownMoves_ = 0;
     bool progressShown_ = false;
     std::string caption_;
     std::string pairs_[2][2];

@@ -57,6 +57,8 @@ void RunDefragmentPhase(Planner& planner) {
         defrag.MoveCount = 1;  // the move table belongs to this stage now
         PackFolders(ctx);
         ctx.view.SetProgressCaption("Defragmenting");
+        ctx.view.SetStatusPair(1, "Fragments:", Blanked(defrag.PendingFragmentedCount));
+        ctx.view.SetStatusPair(2, "Gaps:", Blanked(GapsShown(chains)));
     }
     if (!run.StopRequested && defrag.PendingFragmentedCount != 0 && BuildFragList(ctx)) {
         defrag.MoveCount = 1;
