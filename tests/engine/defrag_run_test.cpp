@@ -63,7 +63,8 @@ TEST_F(DefragRun, PresetsAndChurnedSeedsComeOutCleanAndContiguous) {
         std::string args;
         bool floppy;
     };
-    std::vector<Case> cases = {{"--preset floppy", true}, {"--preset small16", false}};
+    std::vector<Case> cases = {{"--preset floppy", true}, {"--preset small16", false},
+                               {"--preset mid32", false}};
     for (int seed = 1; seed <= 6; ++seed) {
         cases.push_back({"--fat 16 --size-mb 16 --files 120 --dirs 6 --churn 5 --seed " + std::to_string(seed), false});
         cases.push_back({"--fat 32 --size-mb 34 --files 120 --dirs 6 --churn 5 --seed " + std::to_string(seed), false});
