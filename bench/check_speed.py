@@ -58,7 +58,7 @@ def main():
         subprocess.run([sys.executable, os.path.join(ROOT, "tests", "tools", "mkfragimg"), image,
                         "--preset", args.preset], check=True)
 
-    info = subprocess.run([os.path.join(ROOT, "tests", "tools", "fatinspect"), image, "--json"],
+    info = subprocess.run([os.path.join(ROOT, "tests", "tools", "fatcheck"), image, "--json"],
                           capture_output=True, text=True).stdout
     print(f"image {image}: {os.path.getsize(image) / 2**20:.0f} MiB")
     clusters = 0

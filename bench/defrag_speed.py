@@ -44,7 +44,7 @@ def run_once(argv, stdout=subprocess.DEVNULL):
 
 
 def inspect(image, *extra):
-    return subprocess.run([sys.executable, os.path.join(TOOLS, "fatinspect"), image, *extra],
+    return subprocess.run([sys.executable, os.path.join(TOOLS, "fatcheck"), image, *extra],
                           capture_output=True, text=True).stdout.strip()
 
 

@@ -249,7 +249,7 @@ Verdict Judge(const std::vector<uint8_t>& image, const std::string& scratchFile)
     // Without the site packages python starts in half the time; fatinspect
     // needs only the standard library.
     std::string json;
-    RunCommand("{ python3 -S " + ShellQuote(std::string(QUILLO_TOOLS_DIR) + "/fatinspect") + " " +
+    RunCommand("{ python3 -S " + ShellQuote(std::string(QUILLO_TOOLS_DIR) + "/fatcheck") + " " +
                    ShellQuote(scratchFile) + " --json --contents-digest 2>/dev/null; }",
                &json);
     v.digest = JsonField(json, "contents_digest").value_or("");

@@ -172,7 +172,7 @@ bool MakeBootImage(const std::string& path, const BootSectorSpec& spec) {
 
 std::string FatinspectJson(const std::string& image, const std::string& args) {
     std::string output;
-    const std::string cmd = "python3 " + ShellQuote(ToolPath("fatinspect")) + " " +
+    const std::string cmd = "python3 " + ShellQuote(ToolPath("fatcheck")) + " " +
                             ShellQuote(image) + " " + args + " --json 2>/dev/null";
     const int status = RunCommand(cmd, &output);
     return status == 0 || status == 1 ? output : "";
