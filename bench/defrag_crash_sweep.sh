@@ -2,7 +2,7 @@
 # The full crash sweep of whole Defragment runs: a power cut after every write
 # of a run on a fragmented FAT16 and FAT32 volume, under the exclusive and the
 # shared lock, each rebooted with unflushed writes dropped, kept at random
-# (two seeds) and torn; every image checked with fsck.fat -n and fatinspect,
+# (two seeds) and torn; every image checked with fsck.fat -n and fatcheck,
 # then defragmented again. The default test run samples the writes. The two
 # lock modes run side by side; takes about three quarters of an hour.
 set -euo pipefail
