@@ -338,13 +338,13 @@ void DefragSafety::CrashSweep(const std::string& args, bool background, uint64_t
 }
 
 TEST_F(DefragSafety, PowerCutAfterAnyWriteKeepsEveryFileAndTheNextRunGoesOn) {
-    CrashSweep(kFat16, false, 10);
-    CrashSweep(kFat32, false, 8);
+    CrashSweep(kFat16, false, 8);
+    CrashSweep(kFat32, false, 5);
 }
 
 // Under the shared lock every move climbs and rechecks before it writes.
 TEST_F(DefragSafety, PowerCutUnderTheSharedLockKeepsEveryFile) {
-    CrashSweep(kFat16, true, 4);
+    CrashSweep(kFat16, true, 3);
     if (FullSweep()) CrashSweep(kFat32, true, 0);
 }
 
