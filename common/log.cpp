@@ -66,11 +66,9 @@ void WriteLogFile(EngineContext& ctx, bool overwrite) {
     if (ctx.log.lines.empty() || ctx.log.LogPath.empty()) return;
     std::FILE* file = std::fopen(ctx.log.LogPath.c_str(), overwrite ? "wb" : "ab");
     if (file == nullptr) return;  // the log file is a courtesy; errors are ignored
-    if (overwrite) {
-        for (const std::string& line : ctx.log.lines) {
-            std::fwrite(line.data(), 1, line.size(), file);
-            std::fputs("\r\n", file);
-        }
+    for (const std::string& line : ctx.log.lines) {
+        std::fwrite(line.data(), 1, line.size(), file);
+        std::fputs("\r\n", file);
     }
     std::fclose(file);
     if (overwrite) {

@@ -17,8 +17,10 @@ void AddLogLine(EngineContext& ctx, const std::string& text);
 void AddSizeLine(EngineContext& ctx, const std::string& label, int32_t sectors);
 // Empties the log before a command, switches logging on and clears the stop.
 void ClearLog(EngineContext& ctx);
-// With overwrite: writes every line, CR LF ended, to LogPath and empties the
-// log. Without: only makes sure the file exists. Nothing when the log is empty.
+// Writes every line, CR LF ended, to LogPath. With overwrite the file is
+// replaced and the log emptied; without, the lines are appended and stay on
+// screen (so an unattended run leaves its lines in the file). Nothing when
+// the log is empty.
 void WriteLogFile(EngineContext& ctx, bool overwrite);
 
 }  // namespace quillo

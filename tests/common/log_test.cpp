@@ -59,7 +59,7 @@ TEST(Log, WriteLogFileOverwritesWithCrLfAndLeavesAnEmptyLogAlone) {
 
     AddLogLine(d.ctx, "kept on screen");
     WriteLogFile(d.ctx, false);
-    EXPECT_EQ(slurp(), "first\r\nsecond\r\n");
+    EXPECT_EQ(slurp(), "first\r\nsecond\r\nkept on screen\r\n");
     EXPECT_EQ(d.ctx.log.lines.size(), 1u);
     std::remove(d.ctx.log.LogPath.c_str());
     rmdir(dir);

@@ -1,0 +1,40 @@
+// Renders the main window after a run on a disk image to a PNG:
+//   quillo-window-shot IMAGE OUT.png [check|defrag|map] [WIDTHxHEIGHT]
+// Messages that would open a box are printed instead. Run it with
+// XDG_CONFIG_HOME pointing at a scratch folder: the window remembers disks.
+#include <QApplication>
+#include <QPixmap>
+
+#include <cstdio>
+
+#include "mainwindow/main_window.h"
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: quillo-window-shot IMAGE OUT.png [check|defrag|map] [WxH]\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    quillo::gui::WindowHooks hooks;
+    hooks.showDelayMs = 0;
+    hooks.beep = [] {};
+    hooks.showMessage = [](quillo::MessageStyle, const QString& text) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    };
+    quillo::gui::NTQuilF window(hooks);
+    window.FormLoad({{argv[1], false}}, "");
+    if (argc > 4) {
+        int width = 0, height = 0;
+        if (std::sscanf(argv[4], "%dx%d", &width, &height) == 2) window.resize(width, height);
+        QApplication::processEvents();
+    }
+    const std::string mode = argc > 3 ? argv[3] : "defrag";
+    if (mode == "defrag") window.DefragCommand();
+    else if (mode == "check") window.CheckDiskCommand();
+    for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    if (!window.grab().save(argv[2])) {
+        std::fprintf(stderr, "cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,167 @@
+#pragma once
+// The main window: owns a program run from start-up to exit, and every
+// command that checks or defragments a drive goes through its run command.
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/clock.h"
+#include "common/engine_context.h"
+#include "disk/drive_menu.h"
+#include "engine/end_of_run.h"
+#include "engine/run_driver.h"
+#include "mainwindow/attached_disks.h"
+#include "mainwindow/image_toolbar.h"
+#include "platform/option_store.h"
+#include "platform/registry_store.h"
+
+class QLabel;
+class QListWidget;
+class QSplashScreen;
+class QTimer;
+
+namespace quillo::gui {
+
+class DiskMap;
+class FragGaugeView;
+class FreeSpacePie;
+class MainMenuBar;
+class ProgressPanel;
+class SizeChartView;
+class WindowView;
+
+// What the window does where a test must not block or end the process.
+struct WindowHooks {
+    std::function<void(MessageStyle, const QString&)> showMessage;  // default: a message box
+    std::function<void()> beep;                                     // default: the system beep
+    std::function<void()> endProgram;                               // default: quit the event loop
+    int showDelayMs = 1000;  // the pause before the window shows at start-up
+};
+
+class NTQuilF : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit NTQuilF(WindowHooks hooks = {});
+    ~NTQuilF() override;
+
+    // Start-up: options, layout, drive menu, then either an unattended run of
+    // `commandLine` (drive letters or "*"), which ends the program, or the
+    // first drive's map. `disks` are attached and remembered first.
+    void FormLoad(const std::vector<AttachedDisk>& disks, const std::string& commandLine);
+    bool Ended() const { return ended_; }
+
+    // Commands, as the menus, toolbar and keys start them.
+    void SelectDrive(int index);
+    void DefragCommand();
+    void CheckDiskCommand();
+    void AllDrivesLoop(bool defragment);
+    void StepDrive(int step);  // -1 previous, +1 next
+    void StopCommand();
+    void ExitCommand();
+    // Attaches an image (the Disk menu's "&Open disk image...") and selects
+    // its first volume; false when it gives no drive.
+    bool AttachDiskImage(const std::string& path);
+    // The drive list of an unattended run; `checkOnly` > 0 checks instead.
+    void RunDriveList(const std::string& list, int checkOnly);
+
+    // Window state.
+    bool Ready = false;
+    bool RunActive = false;
+    bool RunInProgress = false;
+    bool MapRedrawPending = false;
+    bool InResize = false;
+    Qt::WindowStates LastWindowState = Qt::WindowNoState;
+    std::string CommandList;
+    std::string DriveCaption;
+    std::string PageKeyword;
+    std::string TempPath;
+    std::string TempFolder;
+    bool IsWin98 = true;
+
+    // The engine and the parts of the window, for the view and for tests.
+    EngineContext& ctx() { return *ctx_; }
+    DriveMenu& driveMenu() { return driveMenu_; }
+    AttachedDrives& drives() { return drives_; }
+    MainMenuBar& menus() { return *menus_; }
+    ImageToolbar& toolbar() { return *Image1_; }
+    DiskMap& picMap() { return *picMap_; }
+    FreeSpacePie& pie() { return *Text1_; }
+    FragGaugeView& gauge() { return *FragBar_; }
+    SizeChartView& sizeChart() { return *PicHistoF_; }
+    ProgressPanel& progressPanel() { return *Text0_; }
+    QListWidget& log() { return *TxtLog_; }
+    QListWidget& largeList() { return *lstLarge_; }
+    QListWidget& fragmentedList() { return *lstInuse_; }
+    QLabel& driveTitle() { return *Label0_; }
+    QLabel& sharedLabel() { return *Label4_; }
+    QLabel& largeCaption() { return *Label12_; }
+    QTimer& timer() { return *Timer1_; }
+    // Substitutes the defragment phase of the run driver (tests).
+    void SetDefragmentPhase(DefragmentPhase phase) { phase_ = std::move(phase); }
+    // Lays the panels out for the current window size (the arrange step).
+    void Arrange();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildWidgets();
+    void ConnectCommands();
+    void OnMenuItem(const QString& name);
+    void OnToolbar(ToolbarAction action);
+    void InitialLayout();
+    void SyncDriveItems();
+    void RunCommand();
+    void RunCommandWithRestart();
+    void LockInterface();
+    void UnlockInterface();
+    void ResetLists();
+    void DiscardMapCells();
+    void ShowEndOfRunMessage();
+    void ShowMainWindow(int windowState);
+    void FatalStop(const QString& message, MessageStyle style);
+    void SaveWindowSize();
+    void OnWindowResized();
+    void Beep();
+
+    WindowHooks hooks_;
+    SystemClock clock_;
+    AttachedDrives drives_;
+    DriveMenu driveMenu_;
+    OptionStore store_;
+    RegistryStore registry_;
+    std::unique_ptr<WindowView> view_;
+    std::unique_ptr<EngineContext> ctx_;
+    DefragmentPhase phase_;
+    bool ended_ = false;
+    bool inRunCommand_ = false;  // from the run command's first yield to its end
+    int twipsPerPixel_ = 15;
+    int32_t lastNormalHeight_ = 0;  // twips
+    int32_t lastNormalWidth_ = 0;
+    QTimer* resizeRedraw_ = nullptr;
+
+    MainMenuBar* menus_ = nullptr;
+    ImageToolbar* Image1_ = nullptr;
+    QLabel* Label0_ = nullptr;
+    QLabel* Label4_ = nullptr;
+    QLabel* Label12_ = nullptr;
+    FreeSpacePie* Text1_ = nullptr;
+    FragGaugeView* FragBar_ = nullptr;
+    ProgressPanel* Text0_ = nullptr;
+    QListWidget* TxtLog_ = nullptr;
+    SizeChartView* PicHistoF_ = nullptr;
+    QListWidget* lstLarge_ = nullptr;
+    QListWidget* lstInuse_ = nullptr;
+    DiskMap* picMap_ = nullptr;
+    QTimer* Timer1_ = nullptr;
+    QSplashScreen* splash_ = nullptr;
+
+    friend class WindowView;
+};
+
+}  // namespace quillo::gui
