@@ -206,6 +206,11 @@ void NTQuilF::OnToolbar(ToolbarAction which) {
 // ---- start-up
 
 void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string& commandLine) {
+#if !defined(__linux__)
+    // The volume device exists for Linux images and block devices only.
+    FatalStop("Windows 95 or 98 required.", MessageStyle::Critical);
+    return;
+#endif
     // Screen and options.
     QScreen* screen = QGuiApplication::primaryScreen();
     const bool paletteDisplay = screen != nullptr && IsPaletteDisplay(screen->depth(), 1);
@@ -495,7 +500,7 @@ void NTQuilF::RunCommandWithRestart() {
     RunCommand();
     while (MapRedrawPending) {
         MapRedrawPending = false;
-        picMap_->RecomputeGeometry();
+        RecomputeMapGeometry();
         if (ctx_->run.ErrorStop == 0) {
             ctx_->log.LogEnabled = false;
             ctx_->run.ScanFiles = false;
@@ -571,7 +576,7 @@ void NTQuilF::InitialLayout() {
     resize(size.Width / twipsPerPixel_, size.Height / twipsPerPixel_);
     layout()->activate();  // the central widget takes its size now, not at the first show
     Arrange();
-    picMap_->RecomputeGeometry();
+    RecomputeMapGeometry();
 }
 
 void NTQuilF::Arrange() {
@@ -614,7 +619,7 @@ void NTQuilF::resizeEvent(QResizeEvent* event) {
     if (!(state & Qt::WindowMinimized) && !(LastWindowState & Qt::WindowMinimized)) {
         Arrange();
         if (!RunInProgress) {
-            picMap_->RecomputeGeometry();
+            RecomputeMapGeometry();
             if (Ready) resizeRedraw_->start();  // many resize events, one redraw
         }
         MapRedrawPending = RunInProgress;
@@ -635,6 +640,14 @@ void NTQuilF::OnWindowResized() {
     ctx_->log.LogEnabled = false;
     ctx_->run.ScanFiles = false;
     RunCommandWithRestart();
+}
+
+void NTQuilF::RecomputeMapGeometry() {
+    const MapGeometry before = picMap_->Geometry();
+    picMap_->RecomputeGeometry();
+    const MapGeometry& after = picMap_->Geometry();
+    // Cells of the old grid stand elsewhere in the new one: start blank.
+    if (after.CellsPerRow != before.CellsPerRow || after.CellRows != before.CellRows) picMap_->ClearMap();
 }
 
 void NTQuilF::SaveWindowSize() { quillo::SaveWindowSize(store_, lastNormalHeight_, lastNormalWidth_); }

@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   dosfstools mtools
   python3
-  xvfb xauth
+  xvfb xauth fonts-dejavu-core
 )
 
 missing=()
