@@ -126,6 +126,7 @@ private:
     void ShowMainWindow(int windowState);
     void FatalStop(const QString& message, MessageStyle style);
     void SaveWindowSize();
+    void ApplyBackground(const QColor& colour);
     void RecomputeMapGeometry();
     void OnWindowResized();
     void Beep();

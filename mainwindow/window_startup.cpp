@@ -1,0 +1,217 @@
+// Start-up and the drives: options, drive menu, the unattended run, and
+// attaching a disk image.
+#include "mainwindow/main_window.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QScreen>
+#include <QSplashScreen>
+#include <QThread>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "common/log.h"
+#include "disk/volume_lock.h"
+#include "mainwindow/disk_map.h"
+#include "mainwindow/free_space_pie.h"
+#include "mainwindow/menu_bar.h"
+#include "mainwindow/palette.h"
+#include "mainwindow/size_chart_view.h"
+#include "mainwindow/splash_window.h"
+#include "mainwindow/window_view.h"
+#include "platform/config_paths.h"
+
+namespace quillo::gui {
+namespace {
+
+std::string ApplicationFolder() {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : exe.parent_path().string();
+}
+
+std::string ExecutableName() {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string("quillo") : exe.filename().string();
+}
+
+// Beside the executable, or beside the option store when that folder is not
+// ours to write (an installed program).
+std::string LogFilePath() {
+    std::string folder = ApplicationFolder();
+    if (::access(folder.c_str(), W_OK) != 0) folder = ConfigFolder();
+    return folder + "/" + ExecutableName() + ".LOG";
+}
+
+std::string TemporaryFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return std::filesystem::is_directory(folder) ? folder : "";
+}
+
+}  // namespace
+
+// ---- start-up
+
+void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string& commandLine) {
+#if !defined(__linux__)
+    // The volume device exists for Linux images and block devices only.
+    FatalStop("Windows 95 or 98 required.", MessageStyle::Critical);
+    return;
+#endif
+    // Screen and options.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const bool paletteDisplay = screen != nullptr && IsPaletteDisplay(screen->depth(), 1);
+    ApplyBackground(PanelBackground(paletteDisplay));
+    ctx_->options = LoadAllOptions(store_);
+    const Options& options = ctx_->options;
+    lstLarge_->setVisible(!options.HideLargeList);
+    Label12_->setVisible(!options.HideLargeList);
+    PicHistoF_->setVisible(!options.HideHisto);
+    InitialLayout();
+
+    // Drives: the remembered ones and those named now.
+    const std::vector<AttachedDisk> all = MergeDisks(RememberedDisks(store_), disks);
+    const std::vector<std::string> problems = drives_.Attach(all);
+    if (!disks.empty()) RememberDisks(store_, all);
+    for (const std::string& problem : problems) std::fprintf(stderr, "quillo: %s\n", problem.c_str());
+
+    view_->Yield();
+    view_->Yield();
+    view_->Yield();
+    if (!isVisible() && hooks_.showDelayMs > 0) {
+        splash_ = MakeSplashWindow();
+        splash_->show();
+    }
+    TempFolder = TemporaryFolder();
+    TempPath = TempFolder.empty() ? "" : TempFolder + "/";
+
+    FillDriveMenu(driveMenu_, drives_);
+    SyncDriveItems();
+    ctx_->log.LogPath = LogFilePath();
+    WriteLogFile(*ctx_, true);
+
+    view_->Yield();
+    CommandList = commandLine;
+    if (CommandList == "*") CommandList = "/" + options.AutoDefrag;
+    Timer1_->start();
+
+    if (!CommandList.empty()) {
+        ShowMainWindow(options.AutoShow);
+        Ready = true;
+        ctx_->options.Background = options.AutoBackground;
+        RunDriveList(CommandList, 0);
+        FatalStop("", MessageStyle::None);
+        return;
+    }
+    if (options.StartMaximized) ShowMainWindow(2);
+    // The first hard-disk item that exists; with nothing attached there is
+    // nothing to draw yet.
+    int first = -1;
+    for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 0}) {
+        if (driveMenu_.items[i].visible) {
+            first = i;
+            break;
+        }
+    }
+    if (first >= 0) {
+        SelectDrive(first);
+    } else {
+        TxtLog_->addItem("No disk attached: use Disk > Open disk image...");
+    }
+    if (!isVisible()) {
+        delete splash_;
+        splash_ = nullptr;
+        show();
+    }
+    Ready = true;
+}
+
+// The panels' very light grey, or light grey on a display of 256 colours or
+// fewer, where the lighter one would be dithered.
+void NTQuilF::ApplyBackground(const QColor& colour) {
+    QPalette panel = palette();
+    panel.setColor(QPalette::Window, colour);
+    setPalette(panel);
+    for (QListWidget* list : {TxtLog_, lstLarge_}) {
+        QPalette base = list->palette();
+        base.setColor(QPalette::Base, colour);
+        list->setPalette(base);
+    }
+    picMap_->SetBackground(colour);
+    Text1_->SetBackground(colour);
+    PicHistoF_->SetBackground(colour);
+}
+
+void NTQuilF::ShowMainWindow(int windowState) {
+    QElapsedTimer wait;
+    wait.start();
+    while (wait.elapsed() < hooks_.showDelayMs) {
+        view_->Yield();
+        QThread::msleep(10);
+    }
+    if (windowState == 1) showMinimized();
+    else if (windowState == 2) showMaximized();
+    else showNormal();
+    view_->Yield();
+    delete splash_;
+    splash_ = nullptr;
+}
+
+void NTQuilF::SyncDriveItems() {
+    for (int i = 0; i < DriveMenu::kItemCount; ++i) {
+        QAction* item = menus_->DriveItem(i);
+        item->setText(QString::fromStdString(driveMenu_.items[i].caption));
+        item->setVisible(driveMenu_.items[i].visible);
+    }
+}
+
+void NTQuilF::FatalStop(const QString& message, MessageStyle style) {
+    ReleaseVolume(*ctx_);
+    RunActive = false;
+    if (!message.isEmpty()) hooks_.showMessage(style, message);
+    ended_ = true;
+    hooks_.endProgram();
+}
+bool NTQuilF::AttachDiskImage(const std::string& path) {
+    if (RunActive) return false;
+    ReleaseVolume(*ctx_);
+    const std::vector<AttachedDisk> previous = drives_.Disks();
+    const std::vector<AttachedDisk> all = MergeDisks(previous, {{path, false}});
+    const std::vector<std::string> problems = drives_.Attach(all);
+    driveMenu_ = DriveMenu{};
+    FillDriveMenu(driveMenu_, drives_);
+    SyncDriveItems();
+    ctx_->run.DriveMenuIndex = -1;  // the old letters may name other volumes now
+    char first = 0;
+    std::error_code error;
+    for (char letter : drives_.Table().Letters()) {
+        const DriveAssignment* drive = drives_.Table().Find(letter);
+        if (drive != nullptr && (drive->path == path || std::filesystem::equivalent(drive->path, path, error))) {
+            first = letter;
+            break;
+        }
+    }
+    if (first == 0) {
+        drives_.Attach(previous);
+        driveMenu_ = DriveMenu{};
+        FillDriveMenu(driveMenu_, drives_);
+        SyncDriveItems();
+        QString text = "No FAT volume found on " + QString::fromStdString(path) + ".";
+        for (const std::string& problem : problems) text += "\n" + QString::fromStdString(problem);
+        hooks_.showMessage(MessageStyle::Information, text);
+        return false;
+    }
+    RememberDisks(store_, all);
+    SelectDrive(MenuIndexForDriveLetter(first));
+    return true;
+}
+
+}  // namespace quillo::gui
