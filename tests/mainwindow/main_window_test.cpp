@@ -243,6 +243,32 @@ private slots:
         QVERIFY(text.find("Fragmented Files = 0\r\n") != std::string::npos);
     }
 
+    // A resize during a run leaves the run's grid alone; afterwards the map is
+    // recomputed for the new size and redrawn by a map-only pass, and the
+    // run's log stays.
+    void resizeDuringADefragRedrawsTheMapAfterIt() {
+        const std::string image = Fresh(small16_);
+        Recorder recorder;
+        NTQuilF window(recorder.Hooks());
+        window.FormLoad({{image, false}}, "");
+        window.resize(640, 480);
+        QApplication::processEvents();
+        const int cellsBefore = window.picMap().Geometry().CellCount;
+        int cellsDuringRun = 0;
+        DuringRun(window, [&] {
+            window.resize(780, 560);
+            QApplication::processEvents();
+            cellsDuringRun = window.picMap().Geometry().CellCount;
+        });
+        window.DefragCommand();
+        QCOMPARE(cellsDuringRun, cellsBefore);
+        QVERIFY(window.picMap().Geometry().CellCount > cellsBefore);
+        QCOMPARE(window.ctx().chains.CellCount, window.picMap().Geometry().CellCount);
+        QVERIFY(!window.ctx().run.ScanFiles);  // the last pass was the map-only one
+        QVERIFY(LogLines(window).contains("Fragmented Files = 0"));
+        QVERIFY(FsckClean(image));
+    }
+
     void damagedVolumeGetsTheStructuralMessage() {
         const std::string image = Fresh(small16_);
         // Two files' chains joined: the first file's first cluster leads into
