@@ -332,6 +332,31 @@ private slots:
         QVERIFY(quillo::test::ReadFileBytes(image) == after);
     }
 
+    // "Open disk image...": a FAT image becomes a drive, is selected and is
+    // remembered; a file with no FAT volume changes nothing.
+    void openDiskImageAttachesAndRemembers() {
+        const std::string image = Fresh(small16_);
+        Recorder recorder;
+        NTQuilF window(recorder.Hooks());
+        window.FormLoad({}, "");
+        QVERIFY(!window.driveMenu().items[1].visible);
+        QVERIFY(window.ctx().chains.MapCells.size() <= 1);
+
+        const std::string junk = dir_.File("junk.bin");
+        QVERIFY(quillo::test::WriteFileBytes(junk, 0, std::vector<uint8_t>(65536, 0x5A)));
+        QVERIFY(!window.AttachDiskImage(junk));
+        QCOMPARE(recorder.messages.size(), size_t{1});
+        QVERIFY(!window.driveMenu().items[1].visible);
+
+        QVERIFY(window.AttachDiskImage(image));
+        QCOMPARE(window.ctx().run.DriveString, std::string("C:"));
+        QVERIFY(window.menus().DriveItem(1)->isVisible());
+        QVERIFY(window.ctx().chains.MapCells.size() > 1);  // its map is drawn
+        const std::vector<AttachedDisk> remembered = RememberedDisks(OptionStore::ForApplication(kQuilloAppName));
+        QCOMPARE(remembered.size(), size_t{1});
+        QCOMPARE(remembered[0].path, image);
+    }
+
     void previousAndNextSkipTheFloppy() {
         const std::string image = Fresh(disk_);
         Recorder recorder;
