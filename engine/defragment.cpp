@@ -5,6 +5,7 @@
 #include "common/engine_context.h"
 #include "common/log.h"
 #include "engine/folder_packing.h"
+#include "engine/mover.h"
 #include "engine/planner.h"
 #include "engine/planner_defrag.h"
 #include "engine/planner_pack.h"
@@ -15,15 +16,6 @@ namespace {
 constexpr int32_t kNoLimit = 0x7FFFFFFF;
 
 std::string Blanked(int32_t value) { return " " + std::to_string(value); }
-
-// Gaps before the last one. Moves leave emptied entries in the gap list
-// until a merge drops them; they are not gaps to the user.
-int32_t GapsShown(const ChainState& chains) {
-    int32_t open = 0;
-    for (int32_t g = 1; g <= chains.GapCount; ++g)
-        if (chains.GapLength[g] > 0) ++open;
-    return open - 1;
-}
 
 }  // namespace
 
@@ -41,7 +33,7 @@ void RunDefragmentPhase(Planner& planner) {
 
     defrag.PendingFragmentedCount = chains.FragmentedFiles - ctx.scan.LeftFragmentedCount;
     ctx.view.SetStatusPair(1, "Fragments:", Blanked(defrag.PendingFragmentedCount));
-    ctx.view.SetStatusPair(2, "Gaps:", Blanked(GapsShown(chains)));
+    ctx.view.SetStatusPair(2, "Gaps:", Blanked(GapsLeft(ctx)));
     ctx.view.ShowLabel(ViewLabel::Moving, true);
     ctx.view.SetLabelCaption(ViewLabel::MovingValue, "");
     ctx.view.ShowLabel(ViewLabel::MovingValue, true);
@@ -58,7 +50,7 @@ void RunDefragmentPhase(Planner& planner) {
         PackFolders(ctx);
         ctx.view.SetProgressCaption("Defragmenting");
         ctx.view.SetStatusPair(1, "Fragments:", Blanked(defrag.PendingFragmentedCount));
-        ctx.view.SetStatusPair(2, "Gaps:", Blanked(GapsShown(chains)));
+        ctx.view.SetStatusPair(2, "Gaps:", Blanked(GapsLeft(ctx)));
     }
     if (!run.StopRequested && defrag.PendingFragmentedCount != 0 && BuildFragList(ctx)) {
         defrag.MoveCount = 1;
@@ -82,7 +74,7 @@ void RunDefragmentPhase(Planner& planner) {
     }
     chains.FragmentedFiles = defrag.PendingFragmentedCount + ctx.scan.LeftFragmentedCount;
     AddLogLine(ctx, "Fragmented Files =" + Blanked(chains.FragmentedFiles));
-    AddLogLine(ctx, "Gaps =" + Blanked(GapsShown(chains)));
+    AddLogLine(ctx, "Gaps =" + Blanked(GapsLeft(ctx)));
     if (run.StopRequested) return;
     if (defrag.MovedCount == movedBefore) AddLogLine(ctx, "(Nothing done)");
 }

@@ -115,7 +115,9 @@ void PackFolder(EngineContext& ctx, int32_t record) {
 
 void PackFolders(EngineContext& ctx) {
     ctx.view.SetProgressCaption("Packing folders");
-    ctx.view.SetStatusPair(2, "", "");
+    // Folders are relocated through the gaps, so the gap count stays shown
+    // and every move updates it.
+    ctx.view.SetStatusPair(2, "Gaps:", " " + std::to_string(GapsLeft(ctx)));
     const ScanState& scan = ctx.scan;
     for (int32_t i = 1; i <= scan.FoldersWithErasedCount; ++i) {
         if ((i - 1) % 10 == 0) ctx.view.SetStatusPair(1, "Folders:", " " + std::to_string(i - 1));

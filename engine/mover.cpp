@@ -36,8 +36,8 @@ constexpr uint8_t kErasedEntry = 0xE5;
 // The kind of opening that the busy-file table gives a file mapped read-only:
 // it may be moved, one cluster at a time.
 constexpr int kMappedReadOnly = 2;
-// The label that shows how many gaps are left.
-constexpr auto kGapsLeftLabel = static_cast<ViewLabel>(9);
+// The value of the second status pair ("Gaps:").
+constexpr int kGapsPair = 2;
 
 void StopMove(EngineContext& ctx, const char* message, const char* source) {
     ctx.run.ErrorStop = 1;
@@ -316,12 +316,20 @@ bool MoveFile(EngineContext& ctx, int32_t record, int32_t& gap) {
     for (int32_t k = 1; k <= runs.Count(); ++k) AddFreeExtent(ctx, runs.RunStart[k], runs.RunLength[k]);
 
     // The counters, and the move table the planner finds files by.
-    ctx.view.SetLabelCaption(kGapsLeftLabel, " " + std::to_string(chains.GapCount - chains.GapCursor));
+    ctx.view.SetStatusValue(kGapsPair, " " + std::to_string(chains.GapCount - chains.GapCursor));
     ++ctx.defrag.MovedCount;
     ctx.defrag.MovedClusters += clusters;
     RecordMove(ctx, record, static_cast<int32_t>(oldFirst));
     gap = chains.GapCursor;
     return ctx.run.ErrorStop == 0;
+}
+
+int32_t GapsLeft(const EngineContext& ctx) {
+    const ChainState& chains = ctx.chains;
+    int32_t open = 0;
+    for (int32_t g = 1; g <= chains.GapCount; ++g)
+        if (chains.GapLength[g] > 0) ++open;
+    return open - 1;
 }
 
 bool RecheckBeforeMove(EngineContext& ctx, int32_t record, const DirEntrySector& entry,

@@ -24,6 +24,9 @@ void AddFreeExtent(EngineContext& ctx, int32_t start, int32_t length);
 void RecordMove(EngineContext& ctx, int32_t record, int32_t oldFirstCluster);
 // Binary search of the move table; the last probe (0 for an empty table).
 int32_t FindInMoveTable(const EngineContext& ctx, int32_t cluster);
+// Gaps before the last one, as the phase start and the log count them. Entries
+// that moves emptied stay in the list until a merge drops them: not gaps.
+int32_t GapsLeft(const EngineContext& ctx);
 
 // --- The steps of a move, each usable on its own ------------------------------
 
