@@ -224,6 +224,20 @@ private slots:
         QCOMPARE(recorder.ends, 1);
     }
 
+    void escDuringACheckStopsIt() {
+        const std::string image = Fresh(small16_);
+        Recorder recorder;
+        NTQuilF window(recorder.Hooks());
+        window.FormLoad({{image, false}}, "");
+        const std::vector<uint8_t> bytes = quillo::test::ReadFileBytes(image);
+        DuringRun(window, [&] { QTest::keyClick(&window, Qt::Key_Escape); });
+        window.CheckDiskCommand();
+        QCOMPARE(LogLines(window).last(), QString("(User stop)"));
+        QVERIFY(recorder.messages.empty());
+        QVERIFY(!window.RunActive);
+        QVERIFY(quillo::test::ReadFileBytes(image) == bytes);  // a Check never writes
+    }
+
     void defragFromTheWindowKeepsEveryFile() {
         const std::string image = Fresh(small16_);
         const std::string before = Digest(image);
