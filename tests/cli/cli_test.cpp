@@ -3,24 +3,12 @@
 #include <algorithm>
 
 #include "cli/arguments.h"
-#include "tests/support/test_images.h"
+#include "tests/support/console_run.h"
 
 namespace quillo {
 namespace {
 
-using test::RunCommand;
 using test::ShellQuote;
-
-struct CliRun {
-    int status;
-    std::string out;
-};
-
-CliRun Cli(const std::string& args) {
-    std::string out;
-    const int status = RunCommand(std::string(QUILLO_CLI_PATH) + " " + args + " 2>&1", &out);
-    return {status, out};
-}
 
 TEST(CliArguments, DriveLettersInEitherCaseWithOrWithoutColon) {
     for (const char* text : {"C", "c", "C:", "c:"}) EXPECT_EQ(cli::ParseDriveLetter(text), 'C');
@@ -28,11 +16,12 @@ TEST(CliArguments, DriveLettersInEitherCaseWithOrWithoutColon) {
 }
 
 TEST(CliArguments, UsageErrorsExitTwoWithOneLine) {
+    test::TempDir dir;
     for (const char* args : {"", "frobnicate", "--disk", "info", "info C D", "drives C",
                              "--bogus drives", "info 7"}) {
-        const CliRun run = Cli(args);
+        const test::ConsoleRun run = test::RunConsole(args, dir.File("config"));
         EXPECT_EQ(run.status, 2) << args;
-        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << args << ": " << run.out;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << args << ": " << run.output;
     }
 }
 
@@ -43,25 +32,27 @@ TEST(CliDrives, PartitionedDiskGetsLettersInPlatformOrder) {
     // Two logicals behind a primary: C: is the primary, D: and E: the logicals.
     ASSERT_TRUE(test::MakeFragImage(image, "--fat 16 --size-mb 16 --files 20 --dirs 2 --partition "
                                            "--extended 2 --ext-fat 32 --ext-size-mb 40"));
-    const std::string config = "XDG_CONFIG_HOME=" + ShellQuote(dir.File("config")) + " ";
-    std::string out;
-    ASSERT_EQ(RunCommand(config + QUILLO_CLI_PATH " --disk " + ShellQuote(image) + " --json drives", &out), 0) << out;
+    const std::string disk = "--disk " + ShellQuote(image);
+    const test::ConsoleRun drives = test::RunConsole(disk + " --json drives", dir.File("config"));
+    ASSERT_EQ(drives.status, 0) << drives.output;
+    const std::string& out = drives.output;
     EXPECT_NE(out.find(R"("drive": "C:", "label": "Mkfragimg", "filesystem": "FAT16")"), std::string::npos) << out;
     EXPECT_NE(out.find(R"("drive": "D:", "label": "Mkfragimg", "filesystem": "FAT32")"), std::string::npos) << out;
     EXPECT_NE(out.find(R"("drive": "E:")"), std::string::npos) << out;
 
     // info agrees with the independent checker on the second logical (partition 6).
-    ASSERT_EQ(RunCommand(config + QUILLO_CLI_PATH " --disk " + ShellQuote(image) + " --json info e:", &out), 0) << out;
+    const test::ConsoleRun info = test::RunConsole(disk + " --json info e:", dir.File("config"));
+    ASSERT_EQ(info.status, 0) << info.output;
     const std::string inspected = test::FatinspectJson(image, "--partition 6");
     for (const char* key : {"total_clusters", "free_clusters", "reserved_sectors", "sectors_per_cluster"})
-        EXPECT_EQ(test::JsonNumber(out, key), test::JsonNumber(inspected, key)) << key;
-    EXPECT_EQ(test::JsonNumber(out, "partition"), 6);
+        EXPECT_EQ(test::JsonNumber(info.output, key), test::JsonNumber(inspected, key)) << key;
+    EXPECT_EQ(test::JsonNumber(info.output, "partition"), 6);
 
-    const CliRun unknown = Cli("--disk " + ShellQuote(image) + " info F");
+    const test::ConsoleRun unknown = test::RunConsole(disk + " info F", dir.File("config"));
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_NE(unknown.out.find("no drive F:"), std::string::npos);
+    EXPECT_NE(unknown.output.find("no drive F:"), std::string::npos);
     // The console front end never writes the option store.
-    EXPECT_NE(RunCommand("test -e " + ShellQuote(dir.File("config/quillo.ini"))), 0);
+    EXPECT_NE(test::RunCommand("test -e " + ShellQuote(dir.File("config/quillo.ini"))), 0);
 }
 
 }  // namespace

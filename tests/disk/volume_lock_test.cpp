@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "disk/busy_files.h"
 #include "tests/support/engine_fixture.h"
 
@@ -11,79 +13,74 @@ namespace {
 using testing::ScriptedDrive;
 using Op = ScriptedDevice::Op;
 
-TEST(AcquireVolume, DefragWithoutBackgroundTriesTheExclusiveLockFirst) {
-    ScriptedDrive d;
-    d.ctx.run.RunMode = 1;
-    ASSERT_TRUE(AcquireVolume(d.ctx));
-    EXPECT_TRUE(d.ctx.dev.Level0Held);
-    EXPECT_EQ(d.ctx.dev.LastLockLevel, 0);
-    EXPECT_EQ(d.device.LockLevelsRequested(), std::vector<int>({0}));
-    EXPECT_EQ(d.device.CountOf(Op::ResetDrive), 1);  // flushed before locking
+TEST(AcquireVolume, LockFollowsTheRunKindAndFallsBackToAllowingOthersWrites) {
+    const struct {
+        const char* what;
+        int16_t runMode;  // -1 Check, 1 Defragment
+        bool background;
+        int failLevel, failTimes;  // lock attempts refused first
+        std::vector<int> levels;
+        std::vector<bool> othersMayWrite;
+    } cases[] = {
+        {"Defragment", 1, false, 0, 0, {0}, {true}},
+        {"Defragment, exclusive lock refused", 1, false, 0, 1, {0, 1}, {true, false}},
+        {"Background Defragment", 1, true, 0, 0, {1}, {true}},
+        {"Check", -1, false, 0, 0, {1}, {false}},
+        {"Check, denying lock refused once", -1, false, 1, 1, {1, 1}, {false, true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedDrive d;
+        d.ctx.run.RunMode = c.runMode;
+        d.ctx.options.Background = c.background;
+        d.device.FailLocks(c.failLevel, c.failTimes);
+        ASSERT_TRUE(AcquireVolume(d.ctx));
+        EXPECT_EQ(d.device.LockLevelsRequested(), c.levels);
+        std::vector<bool> permissions;
+        for (const auto& r : d.device.Requests())
+            if (r.op == Op::LockVolume) permissions.push_back(r.othersMayWrite);
+        EXPECT_EQ(permissions, c.othersMayWrite);
+        EXPECT_EQ(d.ctx.dev.Level0Held, c.levels.back() == 0);
+        EXPECT_EQ(d.ctx.dev.LastLockLevel, c.levels.back());
+        EXPECT_EQ(d.ctx.dev.OthersWritesDenied, !c.othersMayWrite.back() && c.levels.back() == 1);
+        // Flushed once, before locking.
+        ASSERT_EQ(d.device.CountOf(Op::ResetDrive), 1);
+        for (const auto& r : d.device.Requests()) {
+            if (r.op == Op::ResetDrive) break;
+            EXPECT_NE(r.op, Op::LockVolume);
+        }
 
-    ReleaseVolume(d.ctx);
-    EXPECT_EQ(d.device.HeldLevel(), -1);
-    EXPECT_FALSE(d.device.IsOpen());
-    EXPECT_EQ(d.ctx.dev.DeviceHandle, nullptr);
+        ReleaseVolume(d.ctx);
+        EXPECT_EQ(d.device.HeldLevel(), -1);
+        EXPECT_FALSE(d.device.IsOpen());
+        EXPECT_EQ(d.ctx.dev.DeviceHandle, nullptr);
+    }
 }
 
-TEST(AcquireVolume, BackgroundTakesOnlyLevelOneWithOthersWritesAllowed) {
-    ScriptedDrive d;
-    d.ctx.run.RunMode = 1;
-    d.ctx.options.Background = true;
-    ASSERT_TRUE(AcquireVolume(d.ctx));
-    EXPECT_FALSE(d.ctx.dev.Level0Held);
-    EXPECT_FALSE(d.ctx.dev.OthersWritesDenied);
-    EXPECT_EQ(d.device.LockLevelsRequested(), std::vector<int>({1}));
-    EXPECT_TRUE(d.device.Requests().back().othersMayWrite ||
-                d.device.Requests()[d.device.Requests().size() - 2].othersMayWrite);
-    EXPECT_EQ(d.ctx.dev.LastLockLevel, 1);
-}
-
-TEST(AcquireVolume, CheckDeniesOthersWritesAndFallsBackToAllowingThem) {
-    ScriptedDrive d;
-    d.ctx.run.RunMode = -1;
-    d.device.FailLocks(1, 1);  // the denying level-1 lock is refused once
-    ASSERT_TRUE(AcquireVolume(d.ctx));
-    EXPECT_EQ(d.device.LockLevelsRequested(), std::vector<int>({1, 1}));
-    std::vector<bool> permissions;
-    for (const auto& r : d.device.Requests())
-        if (r.op == Op::LockVolume) permissions.push_back(r.othersMayWrite);
-    EXPECT_EQ(permissions, std::vector<bool>({false, true}));
-    EXPECT_FALSE(d.ctx.dev.OthersWritesDenied);
-}
-
-TEST(AcquireVolume, LockedVolumeIsRefusedWithoutTakingAnyLock) {
-    ScriptedDrive d;
-    d.ctx.run.RunMode = 1;
-    d.device.SetLockedAtOpen(1);
-    EXPECT_FALSE(AcquireVolume(d.ctx));
-    EXPECT_EQ(d.device.CountOf(Op::LockVolume), 0);
-    EXPECT_EQ(d.device.CountOf(Op::Write), 0);
-    EXPECT_FALSE(d.device.IsOpen());
-    EXPECT_EQ(d.ctx.dev.DeviceHandle, nullptr);
-}
-
-TEST(AcquireVolume, AnotherHolderMakesTheDriveBusy) {
-    ScriptedDrive d;
-    d.ctx.run.RunMode = 1;
-    d.device.SetOtherHolder(true);
-    EXPECT_FALSE(AcquireVolume(d.ctx));
-    EXPECT_TRUE(d.ctx.run.DriveBusy);
-    EXPECT_FALSE(d.device.IsOpen());
-    EXPECT_EQ(d.device.CountOf(Op::Write), 0);
-}
-
-TEST(AcquireVolume, UnknownDriveAndFailedResetAreRefused) {
-    ScriptedDrive d;
-    d.ctx.run.DriveString = "D:";
-    EXPECT_FALSE(AcquireVolume(d.ctx));
-    EXPECT_EQ(d.device.CountOf(Op::Open), 0);
-
-    d.ctx.run.DriveString = "c:";  // the letter is taken in either case
-    d.device.FailResets(1);
-    EXPECT_FALSE(AcquireVolume(d.ctx));
-    EXPECT_EQ(d.device.CountOf(Op::LockVolume), 0);
-    EXPECT_FALSE(d.device.IsOpen());
+TEST(AcquireVolume, RefusedWithoutTakingALockOrWriting) {
+    const struct {
+        const char* what;
+        std::function<void(ScriptedDrive&)> script;
+        bool busy;
+    } cases[] = {
+        {"locked when opened", [](ScriptedDrive& d) { d.device.SetLockedAtOpen(1); }, false},
+        {"another holder", [](ScriptedDrive& d) { d.device.SetOtherHolder(true); }, true},
+        {"unknown drive", [](ScriptedDrive& d) { d.ctx.run.DriveString = "D:"; }, false},
+        // The letter is taken in either case.
+        {"failed flush", [](ScriptedDrive& d) { d.ctx.run.DriveString = "c:"; d.device.FailResets(1); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedDrive d;
+        d.ctx.run.RunMode = 1;
+        c.script(d);
+        EXPECT_FALSE(AcquireVolume(d.ctx));
+        EXPECT_EQ(d.ctx.run.DriveBusy, c.busy);
+        EXPECT_EQ(d.device.CountOf(Op::LockVolume) > 0, c.busy);  // only a busy drive was tried
+        EXPECT_EQ(d.device.CountOf(Op::Write), 0);
+        EXPECT_FALSE(d.device.IsOpen());
+        EXPECT_EQ(d.ctx.dev.DeviceHandle, nullptr);
+    }
 }
 
 class Climb : public ::testing::Test {
@@ -193,13 +190,6 @@ TEST_F(Climb, UnlockIsSentOnlyForTheCurrentLevel) {
     EXPECT_EQ(d.device.UnlockLevels(), std::vector<int>({3, 2, 1}));
     EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
     EXPECT_FALSE(d.device.IsOpen());
-}
-
-TEST(ReleaseVolume, ClosedDeviceIsLeftAlone) {
-    ScriptedDrive d;
-    ReleaseVolume(d.ctx);
-    ReleaseVolume(d.ctx);
-    EXPECT_TRUE(d.device.Requests().empty());
 }
 
 TEST(ReportError, ReleasesTheVolumeAndLogsEvenWithLoggingOff) {

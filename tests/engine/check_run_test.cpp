@@ -5,6 +5,7 @@
 #include "common/little_endian.h"
 #include "engine/end_of_run.h"
 #include "engine/run_driver.h"
+#include "tests/support/console_run.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/test_images.h"
 
@@ -15,20 +16,9 @@ using test::JsonNumber;
 using test::ShellQuote;
 using Op = ScriptedDevice::Op;
 
-struct CheckResult {
-    int status = -1;
-    std::string output;  // log lines, then one JSON object per drive
-    std::string json;    // the last JSON object
-};
-
-CheckResult CheckImage(const std::string& attach, const std::string& drives, const std::string& config) {
-    CheckResult r;
-    r.status = test::RunCommand("XDG_CONFIG_HOME=" + ShellQuote(config) + " " QUILLO_CLI_PATH " " +
-                                    attach + " --json check " + drives + " 2>&1",
-                                &r.output);
-    const size_t brace = r.output.rfind("\n{");
-    r.json = r.output.substr(brace == std::string::npos ? 0 : brace + 1);
-    return r;
+// `check` of `drives` on the disk or floppy `attach` names, with a JSON summary per drive.
+test::ConsoleRun CheckImage(const std::string& attach, const std::string& drives, const std::string& config) {
+    return test::RunConsole(attach + " --json check " + drives, config);
 }
 
 // The Check's figures against fatinspect's for the same volume.
@@ -73,10 +63,10 @@ TEST_F(CheckRun, FiguresAgreeWithTheCheckerAndNothingIsWritten) {
         ASSERT_TRUE(test::MakeFragImage(image, c.args));
         const std::vector<uint8_t> before = test::ReadFileBytes(image);
         const std::string drive = c.floppy ? "A" : "C";
-        const CheckResult r = CheckImage((c.floppy ? "--floppy " : "--disk ") + ShellQuote(image),
+        const test::ConsoleRun r = CheckImage((c.floppy ? "--floppy " : "--disk ") + ShellQuote(image),
                                          drive, dir.File("config"));
         ASSERT_EQ(r.status, 0) << r.output;
-        ExpectFiguresMatch(r.json, test::FatinspectJson(image));
+        ExpectFiguresMatch(r.Json(), test::FatinspectJson(image));
         EXPECT_NE(r.output.find("Fragmented files = "), std::string::npos) << r.output;
         EXPECT_TRUE(test::ReadFileBytes(image) == before);
     }
@@ -85,7 +75,7 @@ TEST_F(CheckRun, FiguresAgreeWithTheCheckerAndNothingIsWritten) {
 TEST_F(CheckRun, PartitionedDiskChecksEveryDriveInTurn) {
     const std::string image = dir.File("disk.img");
     ASSERT_TRUE(test::MakeFragImage(image, "--preset disk"));
-    const CheckResult r = CheckImage("--disk " + ShellQuote(image), "c: D", dir.File("config"));
+    const test::ConsoleRun r = CheckImage("--disk " + ShellQuote(image), "c: D", dir.File("config"));
     ASSERT_EQ(r.status, 0) << r.output;
     const size_t second = r.output.find("Drive D:");
     ASSERT_NE(second, std::string::npos) << r.output;
@@ -93,82 +83,57 @@ TEST_F(CheckRun, PartitionedDiskChecksEveryDriveInTurn) {
     ASSERT_LT(firstJson, second);
     const std::string cJson = r.output.substr(firstJson, r.output.find('\n', firstJson) - firstJson);
     ExpectFiguresMatch(cJson, test::FatinspectJson(image, "--partition 1"));
-    ExpectFiguresMatch(r.json, test::FatinspectJson(image, "--partition 5"));
+    ExpectFiguresMatch(r.Json(), test::FatinspectJson(image, "--partition 5"));
 }
 
 // A small FAT16 volume with two three-cluster files, A.BIN then B.BIN, in
-// clusters 3..5 and 6..8 (cluster 2 holds the folder SUB).
-class DamagedVolume : public CheckRun {
-protected:
-    void SetUp() override {
-        CheckRun::SetUp();
-        if (IsSkipped()) return;
-        image = dir.File("vol.img");
-        ASSERT_TRUE(test::MakeFatImage(image, 16384, "-F 16 -s 4 -R 4"));
-        const std::string data = dir.File("data");
-        ASSERT_EQ(test::RunCommand("head -c 6000 /dev/urandom > " + ShellQuote(data)), 0);
-        const std::string i = " -i " + ShellQuote(image) + " ";
-        ASSERT_EQ(test::RunCommand("mmd" + i + "::SUB && mcopy" + i + ShellQuote(data) +
-                                   " ::A.BIN && mcopy" + i + ShellQuote(data) + " ::B.BIN"), 0);
-        const std::string json = test::FatinspectJson(image);
-        fatStart = *JsonNumber(json, "reserved_sectors") * 512;
-        fatBytes = *JsonNumber(json, "fat_sectors") * 512;
-    }
+// clusters 3..5 and 6..8 (cluster 2 holds the folder SUB), checked intact and
+// with one table entry (in both copies) broken at a time.
+TEST_F(CheckRun, BrokenChainsStopTheCheckWithoutWriting) {
+    const std::string image = dir.File("vol.img");
+    ASSERT_TRUE(test::MakeFatImage(image, 16384, "-F 16 -s 4 -R 4"));
+    const std::string data = dir.File("data");
+    ASSERT_EQ(test::RunCommand("head -c 6000 /dev/urandom > " + ShellQuote(data)), 0);
+    const std::string i = " -i " + ShellQuote(image) + " ";
+    ASSERT_EQ(test::RunCommand("mmd" + i + "::SUB && mcopy" + i + ShellQuote(data) + " ::A.BIN && mcopy" + i +
+                               ShellQuote(data) + " ::B.BIN"), 0);
+    const std::string json = test::FatinspectJson(image);
+    const int64_t fatStart = *JsonNumber(json, "reserved_sectors") * 512;
+    const int64_t fatBytes = *JsonNumber(json, "fat_sectors") * 512;
 
-    // Sets FAT16 entry n in both copies.
-    void SetEntry(uint32_t n, uint16_t value) {
-        std::vector<uint8_t> bytes(2);
-        put_le16(bytes.data(), value);
-        test::WriteFileBytes(image, fatStart + n * 2, bytes);
-        test::WriteFileBytes(image, fatStart + fatBytes + n * 2, bytes);
-    }
+    const test::ConsoleRun intact = CheckImage("--disk " + ShellQuote(image), "C", dir.File("config"));
+    ASSERT_EQ(intact.status, 0) << intact.output;
+    EXPECT_EQ(JsonNumber(intact.Json(), "files"), 2);
+    EXPECT_EQ(JsonNumber(intact.Json(), "chains"), 3);
 
-    void ExpectStructuralStop(const std::string& words) {
+    const struct {
+        const char* what;
+        uint32_t entry;
+        uint16_t value;
+        const char* words;
+    } cases[] = {
+        {"chain joined into the middle of another", 5, 7, "Crosslinked files"},  // A's last into B's second
+        {"entry starting inside another chain", 5, 6, "Crosslinked files"},      // A runs on into B's first
+        {"chain into a free cluster", 5, 200, "Bad cluster #,  Source=FAT_Frag"},
+        {"link beyond the volume", 4, 0xFFEE, "Bad cluster #"},
+        {"wrong media in entry 0", 0, 0xFFF0, "FAT error"},
+    };
+    const std::vector<uint8_t> pristine = test::ReadFileBytes(image);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(test::WriteFileBytes(image, 0, pristine));
+        std::vector<uint8_t> entry(2);
+        put_le16(entry.data(), c.value);
+        for (int64_t copy : {fatStart, fatStart + fatBytes}) test::WriteFileBytes(image, copy + c.entry * 2, entry);
         const std::vector<uint8_t> before = test::ReadFileBytes(image);
-        const CheckResult r = CheckImage("--disk " + ShellQuote(image), "C", dir.File("config"));
+        const test::ConsoleRun r = CheckImage("--disk " + ShellQuote(image), "C", dir.File("config"));
         EXPECT_EQ(r.status, 1) << r.output;
-        EXPECT_NE(r.json.find("\"structural_error\": true"), std::string::npos) << r.output;
-        EXPECT_NE(r.json.find("Structural errors have been detected on this drive."), std::string::npos);
-        EXPECT_NE(r.json.find("Err=" + words), std::string::npos) << r.json;
+        EXPECT_NE(r.Json().find("\"structural_error\": true"), std::string::npos) << r.output;
+        EXPECT_NE(r.Json().find("Structural errors have been detected on this drive."), std::string::npos);
+        EXPECT_NE(r.Json().find("Err=" + std::string(c.words)), std::string::npos) << r.Json();
         EXPECT_NE(r.output.find("Error stop"), std::string::npos) << r.output;
         EXPECT_TRUE(test::ReadFileBytes(image) == before);
     }
-
-    std::string image;
-    int64_t fatStart = 0;
-    int64_t fatBytes = 0;
-};
-
-TEST_F(DamagedVolume, IntactVolumeChecksClean) {
-    const CheckResult r = CheckImage("--disk " + ShellQuote(image), "C", dir.File("config"));
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(JsonNumber(r.json, "files"), 2);
-    EXPECT_EQ(JsonNumber(r.json, "chains"), 3);
-}
-
-TEST_F(DamagedVolume, ChainJoinedIntoTheMiddleOfAnotherIsCrosslinked) {
-    SetEntry(5, 7);  // A's last cluster now leads into B's second
-    ExpectStructuralStop("Crosslinked files");
-}
-
-TEST_F(DamagedVolume, EntryStartingInsideAnotherChainIsCrosslinked) {
-    SetEntry(5, 6);  // A runs on into B's first cluster
-    ExpectStructuralStop("Crosslinked files");
-}
-
-TEST_F(DamagedVolume, ChainIntoAFreeClusterIsABadCluster) {
-    SetEntry(5, 200);
-    ExpectStructuralStop("Bad cluster #,  Source=FAT_Frag");
-}
-
-TEST_F(DamagedVolume, LinkBeyondTheVolumeIsABadCluster) {
-    SetEntry(4, 0xFFEE);
-    ExpectStructuralStop("Bad cluster #");
-}
-
-TEST_F(DamagedVolume, WrongMediaInEntryZeroIsAFatError) {
-    SetEntry(0, 0xFFF0);
-    ExpectStructuralStop("FAT error");
 }
 
 // Runs driven directly on a scripted device over a small image.
@@ -179,10 +144,16 @@ protected:
         if (IsSkipped()) return;
         const std::string image = dir.File("vol.img");
         ASSERT_TRUE(test::MakeFragImage(image, "--fat 16 --size-mb 16 --files 40 --dirs 3 --seed 2"));
-        drive = std::make_unique<testing::ScriptedDrive>(test::ReadFileBytes(image));
-        drive->ctx.run.RunMode = -1;
-        drive->ctx.run.ScanFiles = true;
-        drive->ctx.run.DriveMenuIndex = 1;
+        drive = Fresh();
+    }
+    // A Check of C: on a new scripted drive over the image.
+    std::unique_ptr<testing::ScriptedDrive> Fresh() const {
+        auto d = std::make_unique<testing::ScriptedDrive>(
+            drive ? drive->device.Image() : test::ReadFileBytes(dir.File("vol.img")));
+        d->ctx.run.RunMode = -1;
+        d->ctx.run.ScanFiles = true;
+        d->ctx.run.DriveMenuIndex = 1;
+        return d;
     }
     std::unique_ptr<testing::ScriptedDrive> drive;
 };
@@ -206,17 +177,14 @@ TEST_F(ScriptedCheck, StopAtAnyYieldEndsWithUserStopAndReleasesTheVolume) {
     ASSERT_GT(yields, 20);
     for (long at : {1L, 5L, yields / 3, yields / 2, yields - 1}) {
         SCOPED_TRACE(at);
-        testing::ScriptedDrive again(drive->device.Image());
-        again.ctx.run.RunMode = -1;
-        again.ctx.run.ScanFiles = true;
-        again.ctx.run.DriveMenuIndex = 1;
-        again.view.StopAtYield(at, &again.ctx.run);
-        RunDrive(again.ctx);
-        EXPECT_FALSE(again.device.IsOpen());
-        EXPECT_EQ(again.device.HeldLevel(), -1);
-        EXPECT_EQ(again.ctx.run.ErrorStop, 0);
-        EXPECT_EQ(again.view.log.back(), "(User stop)");
-        EXPECT_EQ(ChooseEndOfRunMessage(again.ctx.run).style, MessageStyle::None);
+        const auto again = Fresh();
+        again->view.StopAtYield(at, &again->ctx.run);
+        RunDrive(again->ctx);
+        EXPECT_FALSE(again->device.IsOpen());
+        EXPECT_EQ(again->device.HeldLevel(), -1);
+        EXPECT_EQ(again->ctx.run.ErrorStop, 0);
+        EXPECT_EQ(again->view.log.back(), "(User stop)");
+        EXPECT_EQ(ChooseEndOfRunMessage(again->ctx.run).style, MessageStyle::None);
     }
 }
 
@@ -245,20 +213,17 @@ TEST_F(ScriptedCheck, RestartAfterTheScanListsEachFragmentedFileOnce) {
     for (const RunLists::FragmentedItem& item : drive->ctx.lists.Fragmented) once.push_back(item.line);
     ASSERT_FALSE(once.empty());
 
-    testing::ScriptedDrive again(drive->device.Image());
-    again.ctx.run.RunMode = -1;
-    again.ctx.run.ScanFiles = true;
-    again.ctx.run.DriveMenuIndex = 1;
+    const auto again = Fresh();
     // Quiet climbs for the pass and its scan; the last climb sees a write.
-    again.device.QueueLockFlags({0, 0, 1});
-    RunDrive(again.ctx);
-    ASSERT_EQ(again.device.CountOf(Op::Open), 2);
-    EXPECT_EQ(again.ctx.run.ErrorStop, 0);
+    again->device.QueueLockFlags({0, 0, 1});
+    RunDrive(again->ctx);
+    ASSERT_EQ(again->device.CountOf(Op::Open), 2);
+    EXPECT_EQ(again->ctx.run.ErrorStop, 0);
     std::vector<std::string> listed;
-    for (const RunLists::FragmentedItem& item : again.ctx.lists.Fragmented) listed.push_back(item.line);
+    for (const RunLists::FragmentedItem& item : again->ctx.lists.Fragmented) listed.push_back(item.line);
     EXPECT_EQ(listed, once);
-    EXPECT_EQ(again.ctx.lists.Large, drive->ctx.lists.Large);
-    EXPECT_EQ(again.device.CountOf(Op::Write), 0);
+    EXPECT_EQ(again->ctx.lists.Large, drive->ctx.lists.Large);
+    EXPECT_EQ(again->device.CountOf(Op::Write), 0);
 }
 
 }  // namespace

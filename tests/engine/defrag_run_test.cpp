@@ -4,8 +4,10 @@
 // entries.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "engine/folder_packing.h"
-#include "tests/support/test_images.h"
+#include "tests/support/console_run.h"
 
 namespace quillo {
 namespace {
@@ -13,47 +15,29 @@ namespace {
 using test::JsonNumber;
 using test::ShellQuote;
 
-struct RunOutput {
-    int status = -1;
-    std::string output;
-};
-
-RunOutput Cli(const std::string& args, const std::string& config) {
-    RunOutput r;
-    r.status = test::RunCommand("XDG_CONFIG_HOME=" + ShellQuote(config) + " " QUILLO_CLI_PATH " " +
-                                    args + " 2>&1",
-                                &r.output);
-    return r;
-}
-
-std::string LastJson(const std::string& output) {
-    const size_t brace = output.rfind("\n{");
-    return output.substr(brace == std::string::npos ? 0 : brace + 1);
-}
-
 class DefragRun : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!test::HaveFatTools()) GTEST_SKIP() << "mkfs.fat or mtools missing";
     }
-    // Defragments drive `drive` of `image`, checks the outcome against the
-    // outside checkers, and returns the run's JSON summary.
-    std::string DefragAndVerify(const std::string& attach, const std::string& image,
-                                const std::string& drive, const std::string& inspectArgs) {
-        const std::string before = test::FatinspectJson(image, inspectArgs + " --contents-digest");
-        const RunOutput r = Cli(attach + " --json defrag " + drive, dir.File("config"));
+    test::ConsoleRun Run(const std::string& args) const { return test::RunConsole(args, dir.File("config")); }
+    // Defragments drive `drive` of `image` and checks the outcome against the
+    // outside checkers. Returns the run's JSON summary and a later Check's.
+    std::pair<std::string, std::string> DefragAndVerify(const std::string& attach, const std::string& image,
+                                                        const std::string& drive) {
+        const std::string before = test::FatinspectJson(image, "--contents-digest");
+        const test::ConsoleRun r = Run(attach + " --json defrag " + drive);
         EXPECT_EQ(r.status, 0) << r.output;
-        const std::string summary = LastJson(r.output);
+        const std::string summary = r.Json();
         EXPECT_NE(summary.find("\"error_stop\": false"), std::string::npos) << r.output;
-        const std::string after = test::FatinspectJson(image, inspectArgs + " --contents-digest");
+        const std::string after = test::FatinspectJson(image, "--contents-digest");
         EXPECT_EQ(test::JsonField(after, "contents_digest"), test::JsonField(before, "contents_digest"));
         EXPECT_EQ(test::JsonField(after, "errors"), "[]") << after;
         EXPECT_EQ(JsonNumber(after, "lost_clusters"), 0);
         // What may stay fragmented: a file larger than every gap the run had.
-        const RunOutput check = Cli(attach + " --json check " + drive, dir.File("config"));
-        const std::string checked = LastJson(check.output);
+        const std::string checked = Run(attach + " --json check " + drive).Json();
         EXPECT_EQ(JsonNumber(checked, "fragmented_files"), JsonNumber(summary, "fragmented_files"));
-        return summary;
+        return {summary, checked};
     }
     test::TempDir dir;
 };
@@ -73,16 +57,15 @@ TEST_F(DefragRun, PresetsAndChurnedSeedsComeOutCleanAndContiguous) {
         SCOPED_TRACE(c.args);
         const std::string image = dir.File("vol.img");
         ASSERT_TRUE(test::MakeFragImage(image, c.args));
-        const std::string summary =
-            DefragAndVerify((c.floppy ? "--floppy " : "--disk ") + ShellQuote(image), image,
-                            c.floppy ? "A" : "C", "");
-        if (!c.floppy) EXPECT_EQ(JsonNumber(summary, "fragmented_files"), 0) << summary;
+        const auto [summary, checked] =
+            DefragAndVerify((c.floppy ? "--floppy " : "--disk ") + ShellQuote(image), image, c.floppy ? "A" : "C");
+        if (!c.floppy) {
+            EXPECT_EQ(JsonNumber(summary, "fragmented_files"), 0) << summary;
+        }
         EXPECT_GT(JsonNumber(summary, "moved_files").value_or(0), 0);
         // Only the root folder keeps erased entries: every other folder is packed.
-        const RunOutput check = Cli("--disk " + ShellQuote(image) + " --json check " + (c.floppy ? "A" : "C"),
-                                    dir.File("config"));
-        EXPECT_LE(JsonNumber(LastJson(check.output), "erased_entries"),
-                  JsonNumber(summary, "erased_entries"));
+        ASSERT_TRUE(JsonNumber(checked, "erased_entries") && JsonNumber(summary, "erased_entries")) << checked;
+        EXPECT_LE(JsonNumber(checked, "erased_entries"), JsonNumber(summary, "erased_entries"));
     }
 }
 
@@ -95,7 +78,7 @@ TEST_F(DefragRun, BothVolumesOfAPartitionedDiskInOneRun) {
         before[i] = *test::JsonField(test::FatinspectJson(image, std::string(partitions[i]) + " --contents-digest"),
                                      "contents_digest");
     // One process, two drives: nothing of the first run may leak into the second.
-    const RunOutput r = Cli("--disk " + ShellQuote(image) + " defrag C D", dir.File("config"));
+    const test::ConsoleRun r = Run("--disk " + ShellQuote(image) + " defrag C D");
     ASSERT_EQ(r.status, 0) << r.output;
     for (int i = 0; i < 2; ++i) {
         const std::string after = test::FatinspectJson(image, std::string(partitions[i]) + " --contents-digest");
@@ -108,11 +91,11 @@ TEST_F(DefragRun, BothVolumesOfAPartitionedDiskInOneRun) {
 TEST_F(DefragRun, ASecondRunHasNothingToDo) {
     const std::string image = dir.File("vol.img");
     ASSERT_TRUE(test::MakeFragImage(image, "--fat 16 --size-mb 16 --files 60 --dirs 4 --churn 3 --seed 9"));
-    ASSERT_EQ(Cli("--disk " + ShellQuote(image) + " defrag C", dir.File("config")).status, 0);
+    ASSERT_EQ(Run("--disk " + ShellQuote(image) + " defrag C").status, 0);
     const std::vector<uint8_t> packed = test::ReadFileBytes(image);
-    const RunOutput again = Cli("--disk " + ShellQuote(image) + " --json defrag C", dir.File("config"));
+    const test::ConsoleRun again = Run("--disk " + ShellQuote(image) + " --json defrag C");
     EXPECT_NE(again.output.find("(Nothing done)"), std::string::npos) << again.output;
-    EXPECT_EQ(JsonNumber(LastJson(again.output), "moved_files"), 0);
+    EXPECT_EQ(JsonNumber(again.Json(), "moved_files"), 0);
     EXPECT_TRUE(test::ReadFileBytes(image) == packed);
 }
 

@@ -56,16 +56,10 @@ int32_t ChainClusters(EngineContext& ctx, int32_t record);
 // fragmented file, a contiguous one, a big one, and a subfolder of the
 // moved folder.
 const std::vector<std::string>& ScenarioMoves();
-// Subfolders whose ".." a move of `ScenarioMoves` rewrites.
-const std::set<std::string>& ScenarioDotDotPaths();
 
-struct ScenarioResult {
-    int moved = 0;      // MoveFile calls that returned true
-    int attempted = 0;  // MoveFile calls made before the run stopped
-};
 // Moves each scenario path into the first gap that fits, until a move fails
-// or the run stops.
-ScenarioResult RunScenario(OpenedDrive& opened, const MoveVolume& volume);
+// or the run stops; returns the moves made.
+int RunScenario(OpenedDrive& opened, const MoveVolume& volume);
 
 // What fsck.fat -n and fatinspect say about an image.
 struct Verdict {

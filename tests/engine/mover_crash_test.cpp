@@ -43,7 +43,7 @@ void SweepVolume(FatKind kind, uint64_t everyNthWrite) {
     ASSERT_FALSE(volume.image.empty());
     test::OpenedDrive clean(volume.image);
     ASSERT_TRUE(clean.ok);
-    ASSERT_EQ(test::RunScenario(clean, volume).moved, static_cast<int>(test::ScenarioMoves().size()));
+    ASSERT_EQ(test::RunScenario(clean, volume), static_cast<int>(test::ScenarioMoves().size()));
     const uint64_t writes = clean.device().WritesCounted();
 
     std::vector<Reboot> reboots = {{RebootMode::DropUnflushed, 0, "drop unflushed"},

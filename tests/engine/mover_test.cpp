@@ -3,6 +3,8 @@
 // other programs' changes, and the gap list and move table it keeps.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "analysis/chains.h"
 #include "common/little_endian.h"
 #include "disk/fat_codec.h"
@@ -19,10 +21,6 @@ using test::OpenedDrive;
 
 #define REQUIRE_FAT_TOOLS() \
     if (!test::HaveFatTools()) GTEST_SKIP() << "mkfs.fat or mtools missing"
-
-int32_t RecordOf(OpenedDrive& d, const test::MoveVolume& v, const std::string& path) {
-    return d.RecordAt(v.firstCluster.at(path));
-}
 
 // The non-empty gaps, as (start, length), from the list the mover keeps or
 // from a fresh walk of the allocation table.
@@ -48,71 +46,88 @@ std::vector<WriteKind> Kinds(const std::vector<ScriptedDevice::Request>& writes)
     return kinds;
 }
 
-int CountWrites(const ScriptedDevice& device) { return device.CountOf(Op::Write); }
-
-// ---- Moves on real volumes ------------------------------------------------------
-
-class MoveOnVolume : public ::testing::TestWithParam<FatKind> {
+// A built volume opened as a Defragment run opens it, and the outside
+// checkers' word on what the moves left.
+class OnVolume : public ::testing::Test {
 protected:
     void SetUp() override { REQUIRE_FAT_TOOLS(); }
+    // Opens (again) the volume of `kind`; `background` takes level 1 so that moves recheck.
+    bool Open(FatKind kind, bool background = false, uint64_t failWrite = 0) {
+        volume = &test::BuiltVolume(kind);
+        if (volume->image.empty()) return false;
+        d = std::make_unique<OpenedDrive>(volume->image, background, 0, failWrite);
+        return d->ok;
+    }
+    EngineContext& ctx() { return d->ctx(); }
+    ScriptedDevice& device() { return d->device(); }
+    int32_t Record(const std::string& path) { return d->RecordAt(volume->firstCluster.at(path)); }
+    int32_t GapFor(int32_t record) { return test::FirstFitGap(ctx(), test::ChainClusters(ctx(), record)); }
+    int Writes() { return device().CountOf(Op::Write); }
+    test::Verdict Judge() { return test::Judge(device().Image(), dir.File("v.img")); }
+    // Empty when every file kept its content and the checkers saw nothing
+    // worse than lost clusters or differing table copies.
+    std::string Complaint(const test::Verdict& v) { return test::Complaint(v, volume->digest, false); }
+
+    const test::MoveVolume* volume = nullptr;
+    std::unique_ptr<OpenedDrive> d;
     test::TempDir dir;
 };
 
+// ---- Moves on real volumes ------------------------------------------------------
+
+class MoveOnVolume : public OnVolume, public ::testing::WithParamInterface<FatKind> {};
+
 TEST_P(MoveOnVolume, FilesAndFoldersMoveWithContentsAndVolumeIntact) {
-    const test::MoveVolume& volume = test::BuiltVolume(GetParam());
-    ASSERT_FALSE(volume.image.empty());
-    OpenedDrive d(volume.image);
-    ASSERT_TRUE(d.ok);
-    EngineContext& ctx = d.ctx();
-    const int32_t pendingBefore = ctx.defrag.PendingFragmentedCount;
+    ASSERT_TRUE(Open(GetParam()));
+    const int32_t pendingBefore = ctx().defrag.PendingFragmentedCount;
     int fragmentedMoved = 0;
     int32_t clustersMoved = 0;
     std::vector<int32_t> moved;
 
     for (const std::string& path : test::ScenarioMoves()) {
         SCOPED_TRACE(path);
-        const int32_t record = RecordOf(d, volume, path);
+        const int32_t record = Record(path);
         ASSERT_NE(record, 0);
-        const int32_t n = test::ChainClusters(ctx, record);
-        int32_t gap = test::FirstFitGap(ctx, n);
+        const int32_t n = test::ChainClusters(ctx(), record);
+        int32_t gap = test::FirstFitGap(ctx(), n);
         ASSERT_NE(gap, 0);
-        const int32_t destination = ctx.chains.GapStart[gap];
-        fragmentedMoved += ctx.scan.FileRecords[record].Fragments > 1;
+        const int32_t destination = ctx().chains.GapStart[gap];
+        fragmentedMoved += ctx().scan.FileRecords[record].Fragments > 1;
 
-        ASSERT_TRUE(MoveFile(ctx, record, gap)) << ctx.run.ErrorMessage;
+        ASSERT_TRUE(MoveFile(ctx(), record, gap)) << ctx().run.ErrorMessage;
         clustersMoved += n;
         moved.push_back(record);
-        const FileRecord& rec = ctx.scan.FileRecords[record];
+        const FileRecord& rec = ctx().scan.FileRecords[record];
         EXPECT_EQ(rec.FirstCluster, static_cast<uint32_t>(destination));
         EXPECT_EQ(rec.Fragments, 1);
         RunList runs;
-        EXPECT_EQ(FAT_Frag(ctx, rec.FirstCluster, runs), n);
+        EXPECT_EQ(FAT_Frag(ctx(), rec.FirstCluster, runs), n);
         EXPECT_EQ(runs.Count(), 1);
         // The list kept move by move is the table's free space, merged.
-        EXPECT_EQ(KeptGaps(ctx), TableGaps(ctx));
-        EXPECT_EQ(gap, ctx.chains.GapCursor);
-        EXPECT_GT(ctx.chains.GapLength[ctx.chains.GapCursor], 0);
+        EXPECT_EQ(KeptGaps(ctx()), TableGaps(ctx()));
+        EXPECT_EQ(gap, ctx().chains.GapCursor);
+        EXPECT_GT(ctx().chains.GapLength[ctx().chains.GapCursor], 0);
     }
     const int32_t moves = static_cast<int32_t>(test::ScenarioMoves().size());
-    EXPECT_EQ(ctx.defrag.MovedCount, moves);
-    EXPECT_EQ(ctx.defrag.MovedClusters, clustersMoved);
-    EXPECT_EQ(ctx.defrag.Flushes, 2 * moves);
-    EXPECT_EQ(ctx.defrag.PendingFragmentedCount, pendingBefore - fragmentedMoved);
+    EXPECT_EQ(ctx().defrag.MovedCount, moves);
+    EXPECT_EQ(ctx().defrag.MovedClusters, clustersMoved);
+    EXPECT_EQ(ctx().defrag.Flushes, 2 * moves);
+    EXPECT_EQ(ctx().defrag.PendingFragmentedCount, pendingBefore - fragmentedMoved);
     EXPECT_EQ(fragmentedMoved, 3);
     // The move table, in cluster order, names each moved file at its new place.
-    EXPECT_EQ(ctx.defrag.MoveCount, moves + 1);
-    for (int32_t k = 2; k < ctx.defrag.MoveCount; ++k)
-        EXPECT_LT(ctx.defrag.MoveTable[k - 1].key, ctx.defrag.MoveTable[k].key);
+    EXPECT_EQ(ctx().defrag.MoveCount, moves + 1);
+    for (int32_t k = 2; k < ctx().defrag.MoveCount; ++k)
+        EXPECT_LT(ctx().defrag.MoveTable[k - 1].key, ctx().defrag.MoveTable[k].key);
     for (int32_t record : moved) {
-        const int32_t at = FindInMoveTable(ctx, static_cast<int32_t>(ctx.scan.FileRecords[record].FirstCluster));
-        EXPECT_EQ(ctx.defrag.MoveTable[at].value, record);
+        const int32_t at = FindInMoveTable(ctx(), static_cast<int32_t>(ctx().scan.FileRecords[record].FirstCluster));
+        EXPECT_EQ(ctx().defrag.MoveTable[at].value, record);
     }
 
     // The outside checkers: clean (so no entry still names a freed run) and
     // every file's content in place.
-    const test::Verdict verdict = test::Judge(d.device().Image(), dir.File("after.img"));
+    const test::Verdict verdict = Judge();
     EXPECT_EQ(verdict.fsckStatus, 0) << verdict.fsckOutput;
-    EXPECT_EQ(test::Complaint(verdict, volume.digest, false), "");
+    EXPECT_EQ(Complaint(verdict), "");
     EXPECT_FALSE(verdict.lostClusters || verdict.fatCopiesDiffer);
 }
 
@@ -167,24 +182,22 @@ TEST(MoveChurnedVolume, EveryFragmentedFileMovesWithItsContent) {
 
 // ---- Write order --------------------------------------------------------------------
 
-TEST(MoveWriteOrder, ClaimAndCopyAreFlushedBeforeTheSwitchAndTheSwitchBeforeTheFree) {
-    REQUIRE_FAT_TOOLS();
-    const test::MoveVolume& volume = test::BuiltVolume(FatKind::Fat16FourReserved);
-    ASSERT_FALSE(volume.image.empty());
-    OpenedDrive d(volume.image);
-    ASSERT_TRUE(d.ok);
+using MoveWriteOrder = OnVolume;
+
+TEST_F(MoveWriteOrder, ClaimAndCopyAreFlushedBeforeTheSwitchAndTheSwitchBeforeTheFree) {
+    ASSERT_TRUE(Open(FatKind::Fat16FourReserved));
     // Directory writes of each move: its entry, then the ".." of each subfolder.
     const std::map<std::string, size_t> directoryWrites = {
         {"/FRAG.BIN", 1}, {"/TREE", 3}, {"/Long report.doc", 1}, {"/P3", 1}, {"/BIG.DAT", 1},
         {"/TREE/ONE", 2}};
     for (const std::string& path : test::ScenarioMoves()) {
         SCOPED_TRACE(path);
-        const int32_t record = RecordOf(d, volume, path);
-        int32_t gap = test::FirstFitGap(d.ctx(), test::ChainClusters(d.ctx(), record));
-        d.device().ClearRecord();
-        ASSERT_TRUE(MoveFile(d.ctx(), record, gap));
+        const int32_t record = Record(path);
+        int32_t gap = GapFor(record);
+        device().ClearRecord();
+        ASSERT_TRUE(MoveFile(ctx(), record, gap));
 
-        const auto batches = d.device().WriteBatches();
+        const auto batches = device().WriteBatches();
         ASSERT_EQ(batches.size(), 3u);
         // Before the first flush: both table copies claimed, then the data.
         const std::vector<WriteKind> first = Kinds(batches[0]);
@@ -202,234 +215,213 @@ TEST(MoveWriteOrder, ClaimAndCopyAreFlushedBeforeTheSwitchAndTheSwitchBeforeTheF
     }
 }
 
-TEST(MoveReplacement, FolderWrittenFromTheCallersBytesInTheSameOrder) {
-    REQUIRE_FAT_TOOLS();
-    const test::MoveVolume& volume = test::BuiltVolume(FatKind::Fat16FourReserved);
-    ASSERT_FALSE(volume.image.empty());
-    OpenedDrive d(volume.image);
-    ASSERT_TRUE(d.ok);
-    EngineContext& ctx = d.ctx();
-    const int32_t tree = RecordOf(d, volume, "/TREE");
-    const uint32_t sectors = static_cast<uint32_t>(ctx.geo.SectorsPerCluster);
+TEST_F(MoveWriteOrder, ReplacementFolderWrittenFromTheCallersBytesInTheSameOrder) {
+    ASSERT_TRUE(Open(FatKind::Fat16FourReserved));
+    const int32_t tree = Record("/TREE");
+    const uint32_t sectors = static_cast<uint32_t>(ctx().geo.SectorsPerCluster);
     std::vector<uint8_t> folder(sectors * 512);
-    ASSERT_TRUE(d.device().ReadSectors(ClusterSector(ctx.geo, ctx.scan.FileRecords[tree].FirstCluster), sectors,
-                                       folder.data()));
+    ASSERT_TRUE(device().ReadSectors(ClusterSector(ctx().geo, ctx().scan.FileRecords[tree].FirstCluster), sectors,
+                                     folder.data()));
     std::swap_ranges(folder.begin() + 64, folder.begin() + 96, folder.begin() + 96);  // ONE and TWO trade places
-    int32_t gap = test::FirstFitGap(ctx, 1);
-    ctx.defrag.ReplacementData = &folder;
-    ASSERT_TRUE(MoveFile(ctx, tree, gap));
-    ctx.defrag.ReplacementData = nullptr;
+    int32_t gap = test::FirstFitGap(ctx(), 1);
+    ctx().defrag.ReplacementData = &folder;
+    ASSERT_TRUE(MoveFile(ctx(), tree, gap));
+    ctx().defrag.ReplacementData = nullptr;
 
-    const uint32_t now = ctx.scan.FileRecords[tree].FirstCluster;
+    const uint32_t now = ctx().scan.FileRecords[tree].FirstCluster;
     std::vector<uint8_t> written(folder.size());
-    ASSERT_TRUE(d.device().ReadSectors(ClusterSector(ctx.geo, now), sectors, written.data()));
+    ASSERT_TRUE(device().ReadSectors(ClusterSector(ctx().geo, now), sectors, written.data()));
     put_le16(&folder[26], static_cast<uint16_t>(now));  // "." names the new place
     EXPECT_EQ(written, folder);
-    EXPECT_EQ(d.device().WriteBatches().size(), 3u);
-    test::TempDir dir;
-    const test::Verdict verdict = test::Judge(d.device().Image(), dir.File("v.img"));
+    EXPECT_EQ(device().WriteBatches().size(), 3u);
+    const test::Verdict verdict = Judge();
     EXPECT_EQ(verdict.fsckStatus, 0) << verdict.fsckOutput;
-    EXPECT_EQ(test::Complaint(verdict, volume.digest, false), "");
+    EXPECT_EQ(Complaint(verdict), "");
 }
 
 // ---- Failed writes and flushes ---------------------------------------------------------
 
-TEST(MoveFailures, FailedWriteAtEveryPointStopsWithEveryFileIntact) {
-    REQUIRE_FAT_TOOLS();
-    const test::MoveVolume& volume = test::BuiltVolume(FatKind::Fat16FourReserved);
-    ASSERT_FALSE(volume.image.empty());
-    OpenedDrive clean(volume.image);
-    ASSERT_TRUE(clean.ok);
+using MoveFailures = OnVolume;
+
+TEST_F(MoveFailures, FailedWriteAtEveryPointStopsWithEveryFileIntact) {
+    ASSERT_TRUE(Open(FatKind::Fat16FourReserved));
     const int moves = static_cast<int>(test::ScenarioMoves().size());
-    ASSERT_EQ(test::RunScenario(clean, volume).moved, moves);
-    const uint64_t writes = clean.device().WritesCounted();
+    ASSERT_EQ(test::RunScenario(*d, *volume), moves);
+    const uint64_t writes = device().WritesCounted();
     ASSERT_GT(writes, 20u);
 
-    test::TempDir dir;
     test::JudgeCache judge(dir.File("scratch.img"));
     for (uint64_t k = 1; k <= writes; ++k) {
         SCOPED_TRACE("failing write " + std::to_string(k));
-        OpenedDrive d(volume.image, false, 0, k);
-        ASSERT_TRUE(d.ok);
-        const test::ScenarioResult result = test::RunScenario(d, volume);
-        EXPECT_LT(result.moved, moves);
-        EXPECT_EQ(d.ctx().run.ErrorStop, 1);
-        EXPECT_TRUE(d.ctx().run.DiskIoFailed);
-        EXPECT_TRUE(d.ctx().run.StopRequested);
-        EXPECT_EQ(d.device().HeldLevel(), 0);  // the exclusive lock, nothing above it
-        EXPECT_EQ(test::Complaint(judge.Of(d.device().Image()), volume.digest, true), "");
+        ASSERT_TRUE(Open(FatKind::Fat16FourReserved, false, k));
+        EXPECT_LT(test::RunScenario(*d, *volume), moves);
+        EXPECT_EQ(ctx().run.ErrorStop, 1);
+        EXPECT_TRUE(ctx().run.DiskIoFailed);
+        EXPECT_TRUE(ctx().run.StopRequested);
+        EXPECT_EQ(device().HeldLevel(), 0);  // the exclusive lock, nothing above it
+        EXPECT_EQ(test::Complaint(judge.Of(device().Image()), volume->digest, true), "");
     }
 }
 
-TEST(MoveFailures, FailedFlushBeforeTheSwitchLeavesTheEntryAlone) {
-    REQUIRE_FAT_TOOLS();
-    const test::MoveVolume& volume = test::BuiltVolume(FatKind::Fat12);
-    ASSERT_FALSE(volume.image.empty());
-    OpenedDrive d(volume.image);
-    ASSERT_TRUE(d.ok);
-    d.device().FailResets(1);
-    const int32_t record = RecordOf(d, volume, "/FRAG.BIN");
-    const uint32_t before = d.ctx().scan.FileRecords[record].FirstCluster;
-    int32_t gap = test::FirstFitGap(d.ctx(), test::ChainClusters(d.ctx(), record));
-    EXPECT_FALSE(MoveFile(d.ctx(), record, gap));
-    EXPECT_TRUE(d.ctx().run.DiskIoFailed);
-    EXPECT_EQ(d.ctx().scan.FileRecords[record].FirstCluster, before);
-    for (const auto& r : d.device().Requests()) {
+TEST_F(MoveFailures, FailedFlushBeforeTheSwitchLeavesTheEntryAlone) {
+    ASSERT_TRUE(Open(FatKind::Fat12));
+    device().FailResets(1);
+    const int32_t record = Record("/FRAG.BIN");
+    const uint32_t before = ctx().scan.FileRecords[record].FirstCluster;
+    int32_t gap = GapFor(record);
+    EXPECT_FALSE(MoveFile(ctx(), record, gap));
+    EXPECT_TRUE(ctx().run.DiskIoFailed);
+    EXPECT_EQ(ctx().scan.FileRecords[record].FirstCluster, before);
+    for (const auto& r : device().Requests()) {
         if (r.op == Op::Write) { EXPECT_NE(r.kind, WriteKind::Directory); }
     }
-    test::TempDir dir;
-    const test::Verdict verdict = test::Judge(d.device().Image(), dir.File("v.img"));
-    EXPECT_EQ(test::Complaint(verdict, volume.digest, false), "");
+    const test::Verdict verdict = Judge();
+    EXPECT_EQ(Complaint(verdict), "");
     EXPECT_TRUE(verdict.lostClusters);  // the claimed destination, named by nobody
 }
 
 // ---- The recheck against other programs' changes ---------------------------------------
 
 // A volume opened at level 1, as with the Background preference, so that each
-// move climbs and rechecks. `Entry` writes the file's directory sector the way
-// another program would between the analysis and the move.
-class Recheck : public ::testing::Test {
+// move climbs and rechecks. `ChangeEntry` writes the file's directory sector
+// the way another program would between the analysis and the move.
+class Recheck : public OnVolume {
 protected:
     void SetUp() override {
-        REQUIRE_FAT_TOOLS();
-        volume = &test::BuiltVolume(FatKind::Fat16FourReserved);
-        ASSERT_FALSE(volume->image.empty());
-        d = std::make_unique<OpenedDrive>(volume->image, true);
-        ASSERT_TRUE(d->ok);
-        ASSERT_FALSE(ctx().dev.Level0Held);
-        record = RecordOf(*d, *volume, "/FRAG.BIN");
-        gap = test::FirstFitGap(ctx(), test::ChainClusters(ctx(), record));
+        OnVolume::SetUp();
+        if (IsSkipped()) return;
+        Reopen();
     }
-    EngineContext& ctx() { return d->ctx(); }
-
-    template <typename Change>
-    void ChangeEntry(Change change) {
+    void Reopen() {
+        ASSERT_TRUE(Open(FatKind::Fat16FourReserved, true));
+        ASSERT_FALSE(ctx().dev.Level0Held);
+        record = Record("/FRAG.BIN");
+        gap = GapFor(record);
+    }
+    void ChangeEntry(const std::function<void(uint8_t*)>& change) {
         DirEntrySector entry;
         ASSERT_TRUE(LocateDirEntry(ctx(), record, entry));
         change(entry.Entry());
-        ASSERT_TRUE(d->device().WriteSectors(entry.sector, 1, entry.bytes.data(), WriteKind::Directory));
-        d->device().ClearRecord();
+        ASSERT_TRUE(device().WriteSectors(entry.sector, 1, entry.bytes.data(), WriteKind::Directory));
+        device().ClearRecord();
     }
     void ExpectLeftInPlace(bool busy) {
         EXPECT_FALSE(MoveFile(ctx(), record, gap));
-        EXPECT_EQ(CountWrites(d->device()), 0);
+        EXPECT_EQ(Writes(), 0);
         EXPECT_EQ(ctx().run.ErrorStop, 0);
         EXPECT_EQ(ctx().scan.RecordFixed[record] == kRecordFixed, busy);
-        EXPECT_EQ(d->device().HeldLevel(), 1);
+        EXPECT_EQ(device().HeldLevel(), 1);
         EXPECT_EQ(ctx().defrag.MovedCount, 0);
     }
 
-    const test::MoveVolume* volume = nullptr;
-    std::unique_ptr<OpenedDrive> d;
     int32_t record = 0;
     int32_t gap = 0;
 };
 
-TEST_F(Recheck, EntryErasedBehindOurBackLeavesTheFileBusy) {
-    ChangeEntry([](uint8_t* e) { e[0] = 0xE5; });
-    ExpectLeftInPlace(true);
-}
-
-TEST_F(Recheck, EntryNamingAnotherClusterLeavesTheFileBusyThere) {
-    const uint32_t other = volume->firstCluster.at("/P3");
-    ChangeEntry([&](uint8_t* e) { put_le16(e + 26, static_cast<uint16_t>(other)); });
-    ExpectLeftInPlace(true);
-    EXPECT_EQ(ctx().scan.FileRecords[record].FirstCluster, other);
-}
-
-TEST_F(Recheck, FileRewrittenWithAnotherSizeLeavesTheFileBusy) {
-    ChangeEntry([](uint8_t* e) { put_le32(e + 28, le32(e + 28) + 1); });
-    ExpectLeftInPlace(true);
+TEST_F(Recheck, EntryChangedBehindOurBackLeavesTheFileBusy) {
+    const uint32_t p3 = volume->firstCluster.at("/P3");
+    const struct {
+        const char* what;
+        std::function<void(uint8_t*)> change;
+        uint32_t firstClusterAfter;  // 0: as before
+    } cases[] = {
+        {"erased", [](uint8_t* e) { e[0] = 0xE5; }, 0},
+        {"names another cluster", [&](uint8_t* e) { put_le16(e + 26, static_cast<uint16_t>(p3)); }, p3},
+        {"rewritten with another size", [](uint8_t* e) { put_le32(e + 28, le32(e + 28) + 1); }, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Reopen();
+        const uint32_t before = ctx().scan.FileRecords[record].FirstCluster;
+        ChangeEntry(c.change);
+        ExpectLeftInPlace(true);
+        EXPECT_EQ(ctx().scan.FileRecords[record].FirstCluster, c.firstClusterAfter ? c.firstClusterAfter : before);
+    }
 }
 
 TEST_F(Recheck, DestinationTakenMeanwhileRebuildsTheGapList) {
     const int32_t destination = ctx().chains.GapStart[gap];
     std::vector<uint8_t> fat(512);
     const uint32_t fatSector = static_cast<uint32_t>(ctx().geo.ReservedSectors + destination / 256);
-    ASSERT_TRUE(d->device().ReadSectors(fatSector, 1, fat.data()));
+    ASSERT_TRUE(device().ReadSectors(fatSector, 1, fat.data()));
     put_le16(&fat[(destination % 256) * 2], 0xFFFF);  // another program's one-cluster file
-    ASSERT_TRUE(d->device().WriteSectors(fatSector, 1, fat.data(), WriteKind::AllocationTable));
-    d->device().ClearRecord();
+    ASSERT_TRUE(device().WriteSectors(fatSector, 1, fat.data(), WriteKind::AllocationTable));
+    device().ClearRecord();
     ExpectLeftInPlace(false);
     EXPECT_EQ(ctx().chains.GapStart[gap], destination + 1);
 }
 
 TEST_F(Recheck, FileOpenForWritingElsewhereIsLeftAlone) {
-    d->device().SetOpenFiles({{"C:\\FRAG.BIN", 3}});
-    d->device().QueueLockFlags({2});  // a new mapping: the busy list is read again
+    device().SetOpenFiles({{"C:\\FRAG.BIN", 3}});
+    device().QueueLockFlags({2});  // a new mapping: the busy list is read again
     ExpectLeftInPlace(true);
 }
 
 TEST_F(Recheck, FileMappedReadOnlyMovesOneClusterAtATime) {
-    d->device().SetOpenFiles({{"C:\\FRAG.BIN", 2}});
-    d->device().QueueLockFlags({2});
+    device().SetOpenFiles({{"C:\\FRAG.BIN", 2}});
+    device().QueueLockFlags({2});
     const int32_t n = test::ChainClusters(ctx(), record);
     ASSERT_TRUE(MoveFile(ctx(), record, gap));
     int dataWrites = 0;
-    for (const auto& r : d->device().Requests())
+    for (const auto& r : device().Requests())
         if (r.op == Op::Write && r.kind == WriteKind::FileData) ++dataWrites;
     EXPECT_EQ(dataWrites, n);
-    EXPECT_EQ(d->device().HeldLevel(), 1);
-    test::TempDir dir;
-    EXPECT_EQ(test::Complaint(test::Judge(d->device().Image(), dir.File("v.img")), volume->digest, false), "");
+    EXPECT_EQ(device().HeldLevel(), 1);
+    EXPECT_EQ(Complaint(Judge()), "");
 }
 
 // ---- Internal errors stop the run before anything is written ---------------------------
 
-TEST(MoveInternalErrors, StopBeforeAnythingIsWritten) {
-    REQUIRE_FAT_TOOLS();
-    const test::MoveVolume& volume = test::BuiltVolume(FatKind::Fat12);
-    ASSERT_FALSE(volume.image.empty());
-    const int32_t p3 = static_cast<int32_t>(volume.firstCluster.at("/P3"));
+using MoveInternalErrors = OnVolume;
+
+TEST_F(MoveInternalErrors, StopBeforeAnythingIsWritten) {
+    const auto expectStoppedUnwritten = [&](const char* message) {
+        if (*message) {
+            EXPECT_EQ(ctx().run.ErrorMessage, message);
+        }
+        EXPECT_TRUE(ctx().run.StopRequested);
+        EXPECT_EQ(Writes(), 0);
+    };
     {
         SCOPED_TRACE("destination cluster in use");
-        OpenedDrive d(volume.image);
-        ASSERT_TRUE(d.ok);
-        const std::vector<uint32_t> table = d.ctx().fat.FatTable;
-        EXPECT_FALSE(MarkAndWriteChain(d.ctx(), p3 - 1, 3));
-        EXPECT_EQ(d.ctx().run.ErrorMessage, "Invalid MarkChain");
-        EXPECT_TRUE(d.ctx().run.StopRequested);
-        EXPECT_EQ(d.ctx().fat.FatTable, table);
-        EXPECT_EQ(CountWrites(d.device()), 0);
+        ASSERT_TRUE(Open(FatKind::Fat12));
+        const std::vector<uint32_t> table = ctx().fat.FatTable;
+        EXPECT_FALSE(MarkAndWriteChain(ctx(), static_cast<int32_t>(volume->firstCluster.at("/P3")) - 1, 3));
+        expectStoppedUnwritten("Invalid MarkChain");
+        EXPECT_EQ(ctx().fat.FatTable, table);
     }
     {
         SCOPED_TRACE("gap shorter than the file");
-        OpenedDrive d(volume.image);
-        ASSERT_TRUE(d.ok);
-        const int32_t record = RecordOf(d, volume, "/FRAG.BIN");
-        int32_t gap = test::FirstFitGap(d.ctx(), 1);
-        d.ctx().chains.GapLength[gap] = 1;
-        EXPECT_FALSE(MoveFile(d.ctx(), record, gap));
-        EXPECT_EQ(d.ctx().run.ErrorMessage, "Invalid MarkChain");
-        EXPECT_EQ(CountWrites(d.device()), 0);
+        ASSERT_TRUE(Open(FatKind::Fat12));
+        int32_t gap = test::FirstFitGap(ctx(), 1);
+        ctx().chains.GapLength[gap] = 1;
+        EXPECT_FALSE(MoveFile(ctx(), Record("/FRAG.BIN"), gap));
+        expectStoppedUnwritten("Invalid MarkChain");
     }
     {
         SCOPED_TRACE("replacement of another size than the file");
-        OpenedDrive d(volume.image);
-        ASSERT_TRUE(d.ok);
+        ASSERT_TRUE(Open(FatKind::Fat12));
         const std::vector<uint8_t> replacement(512);
-        d.ctx().defrag.ReplacementData = &replacement;
-        const int32_t record = RecordOf(d, volume, "/FRAG.BIN");
-        int32_t gap = test::FirstFitGap(d.ctx(), test::ChainClusters(d.ctx(), record));
-        EXPECT_FALSE(MoveFile(d.ctx(), record, gap));
-        EXPECT_TRUE(d.ctx().run.InternalError);
-        EXPECT_EQ(CountWrites(d.device()), 0);
+        ctx().defrag.ReplacementData = &replacement;
+        const int32_t record = Record("/FRAG.BIN");
+        int32_t gap = GapFor(record);
+        EXPECT_FALSE(MoveFile(ctx(), record, gap));
+        EXPECT_TRUE(ctx().run.InternalError);
+        expectStoppedUnwritten("");
     }
     {
         SCOPED_TRACE("entry no longer names the file, exclusive lock");
-        OpenedDrive d(volume.image);
-        ASSERT_TRUE(d.ok);
-        const int32_t record = RecordOf(d, volume, "/FRAG.BIN");
+        ASSERT_TRUE(Open(FatKind::Fat12));
+        const int32_t record = Record("/FRAG.BIN");
         DirEntrySector entry;
-        ASSERT_TRUE(LocateDirEntry(d.ctx(), record, entry));
-        put_le16(entry.Entry() + 26, static_cast<uint16_t>(p3));
-        ASSERT_TRUE(d.device().WriteSectors(entry.sector, 1, entry.bytes.data(), WriteKind::Directory));
-        d.device().ClearRecord();
-        int32_t gap = test::FirstFitGap(d.ctx(), test::ChainClusters(d.ctx(), record));
-        EXPECT_FALSE(MoveFile(d.ctx(), record, gap));
-        EXPECT_EQ(d.ctx().run.ErrorMessage, "Invalid fixup subdir");
-        EXPECT_EQ(d.ctx().run.ErrorStop, 1);
-        EXPECT_EQ(CountWrites(d.device()), 0);
+        ASSERT_TRUE(LocateDirEntry(ctx(), record, entry));
+        put_le16(entry.Entry() + 26, static_cast<uint16_t>(volume->firstCluster.at("/P3")));
+        ASSERT_TRUE(device().WriteSectors(entry.sector, 1, entry.bytes.data(), WriteKind::Directory));
+        device().ClearRecord();
+        int32_t gap = GapFor(record);
+        EXPECT_FALSE(MoveFile(ctx(), record, gap));
+        EXPECT_EQ(ctx().run.ErrorStop, 1);
+        expectStoppedUnwritten("Invalid fixup subdir");
     }
 }
 

@@ -85,7 +85,6 @@ bool ScriptedDevice::InVolume(uint32_t start, uint32_t count) const {
 ScriptedDevice::Request& ScriptedDevice::Record(Op op) {
     Request& r = record_.emplace_back();
     r.op = op;
-    r.lockLevel = level_;
     return r;
 }
 
@@ -129,7 +128,7 @@ std::vector<std::vector<ScriptedDevice::Request>> ScriptedDevice::WriteBatches()
 
 bool ScriptedDevice::Open() {
     Request& r = Record(Op::Open);
-    if (powerCut_ || TakeFailure(failingOpens_)) return false;
+    if (powerCut_) return false;
     if (!open_) {
         open_ = true;
         level_ = lockedAtOpen_;
@@ -147,7 +146,7 @@ void ScriptedDevice::Close() {
 int ScriptedDevice::GetLockState() {
     Request& r = Record(Op::GetLockState);
     // A failed query reads as 0, like a failed platform call.
-    r.result = (!Live() || TakeFailure(failingStateQueries_)) ? 0 : level_;
+    r.result = Live() ? level_ : 0;
     return static_cast<int>(r.result);
 }
 
@@ -198,32 +197,23 @@ int ScriptedDevice::GetLockFlagState() {
 
 int ScriptedDevice::EnumOpenFile(int index, std::string& path) {
     Request& r = Record(Op::EnumOpenFile);
-    r.index = index;
     r.result = -1;
     if (Live() && index >= 0 && static_cast<size_t>(index) < openFiles_.size()) {
         path = openFiles_[index].path;
-        r.path = path;
         r.result = openFiles_[index].kind;
     }
     return static_cast<int>(r.result);
 }
 
-bool ScriptedDevice::FindSwapFile(std::string& path) {
-    Request& r = Record(Op::FindSwapFile);
-    if (!Live() || swapFile_.empty()) return false;
-    path = swapFile_;
-    r.path = path;
-    r.result = 1;
-    return true;
+// No scripted volume has a swap file.
+bool ScriptedDevice::FindSwapFile(std::string&) {
+    Record(Op::FindSwapFile);
+    return false;
 }
 
-uint32_t ScriptedDevice::GetFirstCluster(const std::string& path) {
-    Request& r = Record(Op::GetFirstCluster);
-    r.path = path;
-    if (!Live()) return 0;
-    auto it = firstClusters_.find(path);
-    r.result = it == firstClusters_.end() ? 0 : it->second;
-    return static_cast<uint32_t>(r.result);
+uint32_t ScriptedDevice::GetFirstCluster(const std::string&) {
+    Record(Op::GetFirstCluster);
+    return 0;
 }
 
 bool ScriptedDevice::ResetDrive() {

@@ -14,7 +14,6 @@
 // fails the way a failed platform call reads (lock state 0, flag -1, ...).
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -52,15 +51,12 @@ public:
 
     struct Request {
         Op op = Op::Open;
-        int lockLevel = -1;           // level held when the request arrived
         int level = 0;                // LockVolume, UnlockVolume
         bool othersMayWrite = false;  // LockVolume
-        int index = 0;                // EnumOpenFile
         uint32_t start = 0;           // Read, Write
         uint32_t count = 0;           // Read, Write
         WriteKind kind{};             // Write
         uint64_t number = 0;          // Read, Write: the call's number (see FailRead)
-        std::string path;             // EnumOpenFile, FindSwapFile (answer); GetFirstCluster (asked)
         // What the call returned: 1/0 for the boolean operations, the value for
         // the others, an UnlockOutcome for UnlockVolume, nothing for Close.
         int64_t result = 0;
@@ -87,13 +83,11 @@ public:
     void FailRead(uint64_t number) { failingReads_.insert(number); }
     void FailWrite(uint64_t number) { failingWrites_.insert(number); }
     void ResetCounters() { readsCounted_ = writesCounted_ = 0; }
-    uint64_t ReadsCounted() const { return readsCounted_; }
     uint64_t WritesCounted() const { return writesCounted_; }
     // Write `number` completes (into the unflushed set) and then the power is
     // cut: every later request fails, Close stays harmless. A number already
     // passed cuts the power at once.
     void CrashAfterWrite(uint64_t number);
-    void CutPower() { powerCut_ = true; }
     bool PowerIsCut() const { return powerCut_; }
 
     // --- Lock and platform scripting ----------------------------------------
@@ -107,18 +101,11 @@ public:
     // The next `times` unlock requests for `level` while it is the current
     // level are ignored (kAlways: the level is stuck).
     void IgnoreUnlocks(int level, int times);
-    // The next `times` GetLockState queries fail and read as 0.
-    void FailLockStateQueries(int times) { failingStateQueries_ = times; }
     // Successive GetLockFlagState answers; 0 once the queue is empty.
     void QueueLockFlags(const std::vector<int>& values);
-    void FailOpens(int times) { failingOpens_ = times; }
     void FailResets(int times) { failingResets_ = times; }
     // EnumOpenFile(i) answers entry i's kind and path; -1 past the end.
     void SetOpenFiles(std::vector<OpenFileEntry> files) { openFiles_ = std::move(files); }
-    // FindSwapFile answers this path; an empty path means there is no swap file.
-    void SetSwapFile(std::string path) { swapFile_ = std::move(path); }
-    // GetFirstCluster answers from this map; 0 for any other path.
-    void SetFirstCluster(const std::string& path, uint32_t cluster) { firstClusters_[path] = cluster; }
     // The level held now, as an honest query would read it.
     int HeldLevel() const { return level_; }
 
@@ -184,13 +171,9 @@ private:
     int lockedAtOpen_ = -1;
     int failingLocks_[4] = {0, 0, 0, 0};
     int ignoredUnlocks_[4] = {0, 0, 0, 0};
-    int failingStateQueries_ = 0;
-    int failingOpens_ = 0;
     int failingResets_ = 0;
     std::deque<int> lockFlags_;
     std::vector<OpenFileEntry> openFiles_;
-    std::string swapFile_;
-    std::map<std::string, uint32_t> firstClusters_;
 
     std::vector<Request> record_;
 };
