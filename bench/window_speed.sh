@@ -12,6 +12,7 @@ master="$build/bench/mid32.img"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp "$master" "$work/mid32.img"
+sync "$work/mid32.img"  # the copy's dirty pages would be flushed by the first lock
 before="$(python3 "$root/tests/tools/fatcheck" --contents-digest "$work/mid32.img")"
 XDG_CONFIG_HOME="$work" QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" \
     "$build/quillo-window-speed" "$work/mid32.img" 2>&1 | grep -v XDG_RUNTIME_DIR

@@ -137,7 +137,11 @@ void DiskMap::PaintCell(int cell, uint8_t category) {
     if (geometry_.CellCount == 0) return;
     EnsureCanvas();
     const QRect touched = StampCell(cell, category);
-    if (!touched.isEmpty()) update(touched);
+    if (touched.isEmpty()) return;
+    // One growing rectangle: thousands of separate cell rectangles would make
+    // the pending update region, and every addition to it, ever more costly.
+    pendingUpdate_ |= touched;
+    update(pendingUpdate_);
 }
 
 void DiskMap::RedrawMap(const std::vector<uint8_t>& mapCells, const LegendConditions& conditions) {
@@ -226,6 +230,7 @@ void DiskMap::LayOutLegend() {
 }
 
 void DiskMap::paintEvent(QPaintEvent* event) {
+    pendingUpdate_ = QRect();
     QPainter painter(this);
     // The canvas is never smaller than the widget.
     const QRect area = event->rect();

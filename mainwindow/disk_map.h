@@ -84,6 +84,7 @@ private:
     std::array<std::vector<QRgb>, 16> stamps_;
     int stampSize_ = 0;
     std::array<int, 16> legendX_{};
+    QRect pendingUpdate_;  // cells painted since the last paint event
     MapLegend* legend_ = nullptr;
 };
 
