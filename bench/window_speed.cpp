@@ -32,13 +32,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
-    quillo::gui::WindowHooks hooks;
-    hooks.showDelayMs = 0;
-    hooks.beep = [] {};
-    hooks.showMessage = [](quillo::MessageStyle, const QString& text) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    };
-    quillo::gui::NTQuilF window(hooks);
+    quillo::gui::NTQuilF window(quillo::gui::ScriptedRunHooks());
     window.resize(1600, 1000);
     window.FormLoad({{argv[1], false}}, "");
     QApplication::processEvents();

@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cstdio>
+
 #include "common/log.h"
 #include "disk/volume_lock.h"
 #include "mainwindow/disk_map.h"
@@ -22,6 +24,16 @@
 #include "platform/config_paths.h"
 
 namespace quillo::gui {
+
+WindowHooks ScriptedRunHooks() {
+    WindowHooks hooks;
+    hooks.showDelayMs = 0;
+    hooks.beep = [] {};
+    hooks.showMessage = [](MessageStyle, const QString& text) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    };
+    return hooks;
+}
 
 NTQuilF::NTQuilF(WindowHooks hooks)
     : hooks_(std::move(hooks)),

@@ -40,6 +40,10 @@ struct WindowHooks {
     int showDelayMs = 1000;  // the pause before the window shows at start-up
 };
 
+// For programs that drive the window themselves (screenshots, benchmarks):
+// no pause, no beep, messages printed to standard error.
+WindowHooks ScriptedRunHooks();
+
 class NTQuilF : public QMainWindow {
     Q_OBJECT
 public:
