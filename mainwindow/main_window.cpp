@@ -178,7 +178,7 @@ void NTQuilF::SelectDrive(int index) {
     Label0_->setText(QString::fromStdString(DriveCaption));
     Label0_->adjustSize();
     Label4_->hide();
-    Label4_->move(Label0_->x() + Label0_->width() + 4, Label0_->y() + (Label0_->height() - Label4_->height()) / 2);
+    PlaceSharedLabel();
     if (!CommandList.empty()) return;
     ClearLog(*ctx_);
     ctx_->run.ScanFiles = false;

@@ -130,6 +130,7 @@ private:
     void ShowMainWindow(int windowState);
     void FatalStop(const QString& message, MessageStyle style);
     void SaveWindowSize();
+    void PlaceSharedLabel();
     void ApplyBackground(const QColor& colour);
     void RecomputeMapGeometry();
     void OnWindowResized();

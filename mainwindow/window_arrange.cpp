@@ -71,6 +71,7 @@ void NTQuilF::Arrange() {
     const QSize bar = Image1_->sizeHint();
     Image1_->setGeometry(2, 2, bar.width(), bar.height());
     Label0_->move(bar.width() + 16, 2 + (bar.height() - Label0_->height()) / 2);
+    PlaceSharedLabel();
     const int bandTop = bar.height() + 4;
     Text1_->setGeometry(0, bandTop, kPieWidth, kBandHeight);
     // The gauge stands just right of the pie, as tall as its diameter.
@@ -90,6 +91,12 @@ void NTQuilF::Arrange() {
     lstLarge_->setGeometry(right, bandTop + captionHeight, listWidth, kBandHeight - captionHeight);
     const int mapTop = bandTop + kBandHeight + 1;
     picMap_->setGeometry(0, mapTop, std::max(1, innerWidth), std::max(1, innerHeight - mapTop));
+}
+
+// "(shared)" stands 4 pixels right of the drive title's text.
+void NTQuilF::PlaceSharedLabel() {
+    Label4_->adjustSize();
+    Label4_->move(Label0_->x() + Label0_->width() + 4, Label0_->y() + (Label0_->height() - Label4_->height()) / 2);
 }
 
 void NTQuilF::resizeEvent(QResizeEvent* event) {
