@@ -6,8 +6,8 @@ const char* const kUsage =
     "usage: quillo [--disk PATH]... [--floppy PATH] [DRIVES]\n"
     "  --disk PATH     attach a disk image or block device (remembered for the next start)\n"
     "  --floppy PATH   attach a floppy image as A:\n"
-    "  DRIVES          defragment these drives unattended and end, e.g. \"C D\";\n"
-    "                  \"*\" takes the AutoDefrag preference\n";
+    "  DRIVES          defragment these drives unattended and end; each letter after a\n"
+    "                  separator, e.g. \"/C /D\" or \"/C,D\"; \"*\" takes the AutoDefrag preference\n";
 
 namespace {
 
