@@ -236,6 +236,9 @@ struct DefragState {
     int32_t PendingFragmentedCount = 0;
     int32_t SmallestUnplaced = 0x7FFFFFFF;
     bool BigGapAppeared = false;
+    // A big gap appeared while packing: the fragmented files that found no
+    // gap are placed once the packing has settled.
+    bool DefragDeferred = false;
     int32_t NextRedrawAt = 0;
 };
 

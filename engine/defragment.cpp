@@ -9,6 +9,7 @@
 #include "engine/planner.h"
 #include "engine/planner_defrag.h"
 #include "engine/planner_pack.h"
+#include "engine/planner_room.h"
 
 namespace quillo {
 namespace {
@@ -56,10 +57,25 @@ void RunDefragmentPhase(Planner& planner) {
         defrag.MoveCount = 1;
         DefragFragmentedFiles(planner, false);
     }
+    defrag.DefragDeferred = false;
+    bool roomTried = false;
     for (;;) {
         if (run.StopRequested) break;
         const int32_t movedBeforePass = defrag.MovedCount;
         PackPass(planner);
+        if (defrag.MovedCount != movedBeforePass) continue;
+        // Settled: the fragmented files still waiting go into the free space
+        // the packing gathered, and the packing goes on after them.
+        if (defrag.PendingFragmentedCount == 0) break;
+        if (defrag.DefragDeferred) {
+            defrag.DefragDeferred = false;
+            DefragFragmentedFiles(planner, true);
+            if (defrag.MovedCount != movedBeforePass) continue;
+        }
+        // Still no gap for them: the free space is split by a few files that
+        // can go elsewhere. Tried again only while it places a file.
+        if (roomTried) break;
+        if (!MakeRoomForWaitingFiles(planner)) roomTried = true;
         if (defrag.MovedCount == movedBeforePass) break;
     }
 

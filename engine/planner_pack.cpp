@@ -144,13 +144,12 @@ void PackFiles(Planner& planner) {
         if (ctx.run.StopRequested || chains.GapCursor > chains.GapCount) return;
         if (chains.GapStart[chains.GapCursor] < defrag.PackFloor || defrag.MoveCount >= kMovesPerRound)
             return;
+        // A file placed now, in a gap the packing has just grown, would stand
+        // in the packing's way and be moved back and forth; it waits for the
+        // packing to settle instead.
         if (defrag.BigGapAppeared) {
-            const int32_t movedBefore = defrag.MovedCount;
-            DefragFragmentedFiles(planner, true);
-            if (defrag.MovedCount != movedBefore) {
-                g = chains.GapCursor;
-                continue;
-            }
+            defrag.BigGapAppeared = false;
+            defrag.DefragDeferred = true;
         }
         if (defrag.MovedClusters >= defrag.NextRedrawAt) RepaintGaps(ctx);
 

@@ -21,6 +21,7 @@
 #include "engine/planner_choice.h"
 #include "engine/planner_defrag.h"
 #include "engine/planner_pack.h"
+#include "engine/planner_room.h"
 #include "engine/remaining_fragmented.h"
 #include "engine/run_driver.h"
 #include "tests/support/engine_fixture.h"
@@ -251,6 +252,25 @@ TEST(PlannerPhase, FragmentedFileGoesToBestGapThenFilesArePacked) {
     EXPECT_EQ(v.view.log, (std::vector<std::string>{"Fragmented Files = 0", "Gaps = 0"}));
     EXPECT_EQ(v.ctx.chains.FragmentedFiles, 0);
     v.ExpectGapsMatchTable();
+}
+
+// A fragmented file that no gap holds once packing has settled: the free
+// space split by one movable file is joined by moving that file elsewhere.
+TEST(PlannerRoom, MovableFileSplittingTheFreeSpaceGoesElsewhereForTheWaitingFile) {
+    TableVolume v("AAAzAAAC.z...B...");
+    v.ctx.defrag.PendingFragmentedCount = 1;
+    ASSERT_TRUE(BuildFragList(v.ctx));
+    ASSERT_TRUE(MakeRoomForWaitingFiles(v.planner));
+    EXPECT_EQ(v.Layout(), "...z...CBzAAAAAA.");
+    EXPECT_EQ(v.ctx.defrag.PendingFragmentedCount, 0);
+    v.ExpectGapsMatchTable();
+
+    // Split by fixed files only: nothing can be made, nothing moves.
+    TableVolume fixedOnly("AAAzAAA...y...");
+    fixedOnly.ctx.defrag.PendingFragmentedCount = 1;
+    ASSERT_TRUE(BuildFragList(fixedOnly.ctx));
+    EXPECT_FALSE(MakeRoomForWaitingFiles(fixedOnly.planner));
+    EXPECT_TRUE(fixedOnly.moves.empty());
 }
 
 TEST(PlannerPhase, NothingMovedIsLoggedWithBusyFilesAndWhatStaysFragmented) {
