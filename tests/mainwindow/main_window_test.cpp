@@ -262,6 +262,7 @@ private slots:
     // run's log stays.
     void resizeDuringADefragRedrawsTheMapAfterIt() {
         const std::string image = Fresh(small16_);
+        const std::string before = Digest(image);
         Recorder recorder;
         NTQuilF window(recorder.Hooks());
         window.FormLoad({{image, false}}, "");
@@ -281,6 +282,7 @@ private slots:
         QVERIFY(!window.ctx().run.ScanFiles);  // the last pass was the map-only one
         QVERIFY(LogLines(window).contains("Fragmented Files = 0"));
         QVERIFY(FsckClean(image));
+        QCOMPARE(Digest(image), before);
     }
 
     void damagedVolumeGetsTheStructuralMessage() {
