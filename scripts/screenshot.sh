@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the main window after a Defragment of the demo disk's C: drive to
-# docs/main-window.png (offscreen, no display needed).
+# docs/main-window.png, and in the middle of one to docs/main-window-running.png
+# (offscreen, no display needed).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/build.sh"
@@ -8,6 +9,10 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 python3 "$root/tests/tools/mkfragimg" "$work/demo.img" --preset disk >/dev/null
 mkdir -p "$root/docs"
+cp "$work/demo.img" "$work/running.img"
 XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
   "$root/build/quillo-window-shot" "$work/demo.img" "$root/docs/main-window.png" defrag 1000x640
-echo "wrote docs/main-window.png"
+rm -f "$work/quillo.ini"  # the next window must not see the first disk
+XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
+  "$root/build/quillo-window-shot" "$work/running.img" "$root/docs/main-window-running.png" during 1000x640
+echo "wrote docs/main-window.png and docs/main-window-running.png"
