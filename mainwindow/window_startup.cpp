@@ -115,11 +115,9 @@ void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string
     // The first hard-disk item that exists; with nothing attached there is
     // nothing to draw yet.
     int first = -1;
-    for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 0}) {
-        if (driveMenu_.items[i].visible) {
-            first = i;
-            break;
-        }
+    for (int k = 1; k <= DriveMenu::kItemCount && first < 0; ++k) {
+        const int i = k % DriveMenu::kItemCount;  // C: .. Z:, then A:
+        if (driveMenu_.items[i].visible) first = i;
     }
     if (first >= 0) {
         SelectDrive(first);
