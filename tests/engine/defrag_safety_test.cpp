@@ -187,12 +187,6 @@ std::vector<uint64_t> Sample(uint64_t count, uint64_t spread, bool all) {
     return {ks.begin(), ks.end()};
 }
 
-struct Reboot {
-    RebootMode mode;
-    uint64_t seed;
-    const char* name;
-};
-
 struct Tally {
     int images = 0;
     int lost = 0;
@@ -283,7 +277,7 @@ void DefragSafety::CrashSweep(const std::string& args, bool background, uint64_t
     const uint64_t writes = clean.device.WritesCounted();
     const std::set<uint64_t> window = DotDotWindow(clean.device);
 
-    std::vector<Reboot> reboots = {{RebootMode::DropUnflushed, 0, "drop unflushed"},
+    std::vector<test::Reboot> reboots = {{RebootMode::DropUnflushed, 0, "drop unflushed"},
                                    {RebootMode::KeepRandomSubset, 1, "random subset"}};
     if (FullSweep()) {
         reboots.push_back({RebootMode::KeepRandomSubset, 1000003, "random subset 2"});
@@ -308,7 +302,7 @@ void DefragSafety::CrashSweep(const std::string& args, bool background, uint64_t
             Fail(tally, "write " + std::to_string(k) + " of " + std::to_string(writes) + " never came");
             continue;
         }
-        for (const Reboot& r : reboots) {
+        for (const test::Reboot& r : reboots) {
             const std::vector<uint8_t> rebooted = crashed.device.ImageAfterReboot(r.mode, r.seed + k);
             const test::Verdict& v = judge.Of(rebooted);
             ++tally.images;

@@ -16,6 +16,13 @@
 namespace quillo::test {
 
 enum class FatKind { Fat12, Fat16FourReserved, Fat32 };
+
+// One way the scripted device comes back after a power cut, for the sweeps.
+struct Reboot {
+    RebootMode mode;
+    uint64_t seed;
+    const char* name;
+};
 std::string FatKindName(FatKind kind);
 
 // The layout (C = cluster size): folders TREE, TREE/ONE, TREE/TWO,

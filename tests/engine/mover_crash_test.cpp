@@ -24,12 +24,6 @@ bool FullSweep() {
     return full != nullptr && std::string(full) == "1";
 }
 
-struct Reboot {
-    RebootMode mode;
-    uint64_t seed;
-    const char* name;
-};
-
 struct Tally {
     int images = 0;
     int lost = 0;
@@ -46,7 +40,7 @@ void SweepVolume(FatKind kind, uint64_t everyNthWrite) {
     ASSERT_EQ(test::RunScenario(clean, volume), static_cast<int>(test::ScenarioMoves().size()));
     const uint64_t writes = clean.device().WritesCounted();
 
-    std::vector<Reboot> reboots = {{RebootMode::DropUnflushed, 0, "drop unflushed"},
+    std::vector<test::Reboot> reboots = {{RebootMode::DropUnflushed, 0, "drop unflushed"},
                                    {RebootMode::KeepRandomSubset, 1, "random subset 1"},
                                    {RebootMode::KeepRandomSubset, 2, "random subset 2"},
                                    {RebootMode::TornLastWrite, 0, "torn last write"}};
@@ -62,7 +56,7 @@ void SweepVolume(FatKind kind, uint64_t everyNthWrite) {
         ASSERT_TRUE(d.ok);
         test::RunScenario(d, volume);
         ASSERT_TRUE(d.device().PowerIsCut()) << "write " << k;
-        for (const Reboot& r : reboots) {
+        for (const test::Reboot& r : reboots) {
             const test::Verdict& v = judge.Of(d.device().ImageAfterReboot(r.mode, r.seed + k));
             ++tally.images;
             tally.lost += v.lostClusters;
