@@ -6,6 +6,19 @@
 #include "mainwindow/palette.h"
 
 namespace quillo::gui {
+namespace {
+
+void DrawCentredLine(QPainter& painter, const QRect& box, int pointSize, bool bold, const QColor& colour,
+                     const QString& text) {
+    QFont font = painter.font();
+    font.setPointSize(pointSize);
+    font.setBold(bold);
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(box, Qt::AlignCenter, text);
+}
+
+}  // namespace
 
 QSplashScreen* MakeSplashWindow() {
     QPixmap picture(360, 150);
@@ -19,18 +32,8 @@ QSplashScreen* MakeSplashWindow() {
         painter.setPen(PaletteColor(8));
         painter.drawRect(40 + i * 18, 96, 16, 16);
     }
-    QFont title = painter.font();
-    title.setPointSize(26);
-    title.setBold(true);
-    painter.setFont(title);
-    painter.setPen(PaletteColor(1));
-    painter.drawText(QRect(0, 20, 360, 50), Qt::AlignCenter, "Quillo");
-    QFont small = painter.font();
-    small.setPointSize(9);
-    small.setBold(false);
-    painter.setFont(small);
-    painter.setPen(PaletteColor(0));
-    painter.drawText(QRect(0, 66, 360, 20), Qt::AlignCenter, "Disk optimiser for FAT volumes");
+    DrawCentredLine(painter, QRect(0, 20, 360, 50), 26, true, PaletteColor(1), "Quillo");
+    DrawCentredLine(painter, QRect(0, 66, 360, 20), 9, false, PaletteColor(0), "Disk optimiser for FAT volumes");
     painter.setPen(PaletteColor(8));
     painter.drawRect(0, 0, 359, 149);
     painter.end();
