@@ -543,6 +543,9 @@ private slots:
                     Click(hex, slot, slot % 2 == 1);
                     if (hex.Depth() > 0) hex.Parent();
                 }
+                QVERIFY(s.beeps > 0);  // the label and the long-name pieces open nothing
+                // A chain that could not be followed is no error of a run.
+                QVERIFY(s.ctx.run.ErrorStop == 0 && !s.ctx.run.StructuralError && !s.ctx.run.StopRequested);
                 hex.close();
             }
             QVERIFY(StampOf(image) == before);
