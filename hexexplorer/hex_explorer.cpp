@@ -19,14 +19,15 @@
 #include "disk/volume_device.h"
 #include "engine/dir_entry.h"
 #include "hexexplorer/sector_pane.h"
+#include "mainwindow/help_contexts.h"
 #include "mainwindow/help_system.h"
 #include "mainwindow/palette.h"
 
 namespace quillo::gui {
 namespace {
 
-constexpr int kHelpContext = 150;
 constexpr int kEntrySize = 32;
+constexpr int kEntriesPerSector = 16;
 constexpr int kAttributesOffset = 11;
 constexpr uint8_t kAttrFolder = 0x10;
 constexpr uint8_t kUnusedSlot = 0x00;
@@ -151,7 +152,6 @@ void NTQuilHex::Start() {
     depth_ = 0;
     isDirectory_ = true;
     if (ctx_.geo.IsFat32) {
-        levelName_[0] = "RootDir";
         OpenChain(ctx_.geo.RootCluster);
         return;
     }
@@ -351,7 +351,7 @@ void NTQuilHex::OpenEntryAt(int y) {
         // lies in the folder being looked at.
         const int32_t folderSector = isDirectory_ ? AbsoluteToRelative(extents_, currentSector_) : -1;
         const std::string longName =
-            folderSector >= 0 ? EntryLongName(ctx_, extents_, folderSector * 16 + offset / kEntrySize)
+            folderSector >= 0 ? EntryLongName(ctx_, extents_, folderSector * kEntriesPerSector + offset / kEntrySize)
                               : DisplayShortName(entry);
         if (!UseChain(cluster)) {
             beep_();  // an empty file or a chain that cannot be followed
@@ -395,7 +395,7 @@ void NTQuilHex::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (event->key() == Qt::Key_F1) {
-        ShowHelpPopup(this, kHelpContext);
+        ShowHelpPopup(this, kHexExplorerHelpContext);
         return;
     }
     QDialog::keyPressEvent(event);

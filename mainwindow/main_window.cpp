@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QSplashScreen>
 #include <QTimer>
 
 #include <cstdio>

@@ -32,6 +32,7 @@ bool NTQuilF::OnToolsItem(const QString& name) {
 }
 
 void NTQuilF::HexExplorerCommand() {
+    if (ctx_->run.DriveString.empty()) return;  // no drive attached yet
     ReleaseVolume(*ctx_);  // HexExplorer opens the drive for reading only
     switch (OpenVolumeForViewing(*ctx_)) {
         case ViewerOpening::Opened:
