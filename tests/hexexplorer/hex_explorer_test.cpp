@@ -29,8 +29,8 @@ using quillo::test::ShellQuote;
 namespace {
 
 // The viewer over drive C: of one disk image, opened as the Tools item does.
-struct Session {
-    explicit Session(const std::string& disk)
+struct Viewing {
+    explicit Viewing(const std::string& disk)
         : drives(AssignDriveLetters({{disk, false}}).drives), ctx(view, clock, drives) {
         ctx.run.DriveString = "C:";
         ctx.run.RootPath = "C:\\";
@@ -219,7 +219,7 @@ private slots:
     // Start-up waits for the window's timer, then shows relative sector 0 of
     // the root with the focus in the chain box.
     void startsAtTheRootWhenItsTimerFires() {
-        Session s(v16_);
+        Viewing s(v16_);
         QCOMPARE(s.opening, ViewerOpening::Opened);
         NTQuilHex viewer(s.ctx, nullptr);
         viewer.show();
@@ -233,7 +233,7 @@ private slots:
     }
 
     void pagingClampsAndSkipsNeedlessRedraws() {
-        Session s(v16_);
+        Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         const int32_t last = hex.TotalSectors() - 1;
         QCOMPARE(hex.TotalSectors(), 16384);
@@ -284,7 +284,7 @@ private slots:
     }
 
     void spinButtonsStepAndReturnToNeutral() {
-        Session s(v16_);
+        Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         EnterNumber(hex.txtBlock(), "10");
         hex.VScroll1().setValue(NTQuilHex::kSpinNeutral - 1);
@@ -307,7 +307,7 @@ private slots:
 
     // The panes' text colour by sector: read from the pixels of the hex pane.
     void sectorColours() {
-        Session s(v16_);
+        Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         auto textColourShown = [&] {
             const QImage& image = hex.picData().Image();
@@ -341,7 +341,7 @@ private slots:
 
     // The marks of a FAT16 root sector, each read from its box's pixels.
     void fat16RootMarks() {
-        Session s(v16_);
+        Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         QVERIFY(hex.IsDirectory());
         const int deleted = SlotWhere(hex, [](const uint8_t* e) { return e[0] == 0xE5; });
@@ -412,7 +412,7 @@ private slots:
     }
 
     void clickingEitherLineOpensTheSameEntry() {
-        Session s(v16_);
+        Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         const int slot = SlotOf(hex, kMyFolder);
         QVERIFY(slot >= 0);
@@ -436,7 +436,7 @@ private slots:
     }
 
     void dotDoesNothingAndDotDotReturnsWithTheParentsName() {
-        Session s(v16_);
+        Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         QVERIFY(OpenNamed(hex, kMyFolder));
         QVERIFY(OpenNamed(hex, kInner));
@@ -469,7 +469,7 @@ private slots:
     }
 
     void fat16RootPagesWholeAfterReturning() {
-        Session s(v16_);
+        Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         QVERIFY(OpenNamed(hex, kMyFolder));
         QCOMPARE(hex.LastIndex(), 0);  // one cluster of one sector
@@ -488,7 +488,7 @@ private slots:
     }
 
     void depthStopsAtTwentyLevels() {
-        Session s(v16_);
+        Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         for (int level = 1; level <= 21; ++level) {
             const std::string name = ("D" + std::to_string(level) + "          ").substr(0, 11);
@@ -504,7 +504,7 @@ private slots:
     // The hex text is the image's bytes, on a FAT32 volume inside a
     // partitioned disk, with its folder marks and long names.
     void partitionedFat32ShowsTheImagesBytes() {
-        Session s(disk_);
+        Viewing s(disk_);
         QCOMPARE(s.opening, ViewerOpening::Opened);
         NTQuilHex& hex = *s.hex;
         QCOMPARE(hex.lblDir().text(), QString(" (root)"));
@@ -527,13 +527,13 @@ private slots:
         QVERIFY(hex.isVisible());
     }
 
-    // A session of paging and clicking leaves the image as it was, to the
+    // Paging and clicking around leaves the image as it was, to the
     // byte and to its modification time.
-    void aSessionNeverWrites() {
+    void aLookAroundNeverWrites() {
         for (const std::string& image : {v16_, disk_}) {
             const FileStamp before = StampOf(image);
             {
-                Session s(image);
+                Viewing s(image);
                 NTQuilHex& hex = *s.hex;
                 Press(hex.txtBlock(), Qt::Key_End);
                 Press(hex.txtBlock(), Qt::Key_Home);
@@ -557,7 +557,7 @@ private slots:
     void failedReadClosesTheViewer() {
         const std::string copy = dir_.File("shrinking.img");
         QVERIFY(quillo::test::WriteFileBytes(copy, 0, quillo::test::ReadFileBytes(v16_)));
-        Session s(copy);
+        Viewing s(copy);
         NTQuilHex& hex = *s.hex;
         QVERIFY(quillo::test::SetFileSize(copy, 1 << 20));
         Press(hex.txtBlock(), Qt::Key_End);

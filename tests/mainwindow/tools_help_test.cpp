@@ -271,6 +271,17 @@ private slots:
         QCOMPARE(recorder.messages.size(), size_t(1));
         QVERIFY(recorder.messages.front().startsWith("The drive is busy. Another program has locked it or"));
         QVERIFY(FindTopLevel<NTQuilHex>() == nullptr);
+
+        // A read that fails closes the viewer and ends in the disk-error message.
+        QTimer::singleShot(0, &window, [&] {
+            auto* viewer = FindTopLevel<NTQuilHex>();
+            QVERIFY(viewer != nullptr);
+            QVERIFY(quillo::test::SetFileSize(image, 1 << 20));
+            QTest::keyClick(&viewer->txtBlock(), Qt::Key_End);
+        });
+        window.menus().Item("Hex_")->trigger();
+        QCOMPARE(recorder.messages.size(), size_t(2));
+        QVERIFY(recorder.messages.back().startsWith("A serious disk error has been detected on this drive."));
     }
 
     // ScanDisk shows fsck.fat's text and verdict for a volume that is the
