@@ -199,7 +199,8 @@ private slots:
                              "mcopy -i \"$IMG\" long.txt '::My Folder/Inner Folder/Some notes.txt' && "
                              "mcopy -i \"$IMG\" readme.txt ::README.TXT && mattrib -i \"$IMG\" +r ::README.TXT && "
                              "mcopy -i \"$IMG\" long.txt '::Long file name.txt' && " +
-                             deep + " && mcopy -i \"$IMG\" readme.txt ::GONE.TXT && mdel -i \"$IMG\" ::GONE.TXT"));
+                             deep + " && for n in 1 2 3 4 5 6 7 8 9; do mcopy -i \"$IMG\" long.txt ::F$n.TXT; done"
+                             " && mcopy -i \"$IMG\" readme.txt ::GONE.TXT && mdel -i \"$IMG\" ::GONE.TXT"));
 
         const std::string v32 = dir_.File("v32.img");
         QVERIFY(quillo::test::MakeFatImage(v32, 40960, "-F 32 -s 1 -n LABEL32"));
@@ -339,25 +340,34 @@ private slots:
         }
     }
 
-    // The marks of a FAT16 root sector, each read from its box's pixels.
+    // The marks of FAT16 root sectors, each read from its box's pixels.
     void fat16RootMarks() {
         Viewing s(v16_);
         NTQuilHex& hex = *s.hex;
         QVERIFY(hex.IsDirectory());
-        const int deleted = SlotWhere(hex, [](const uint8_t* e) { return e[0] == 0xE5; });
+        // The deleted entry came last: find its sector first.
+        int deleted = -1;
+        for (int32_t i = 0; i <= hex.LastIndex() && deleted < 0; ++i) {
+            EnterNumber(hex.txtDir(), QString::number(i));
+            deleted = SlotWhere(hex, [](const uint8_t* e) { return e[0] == 0xE5; });
+        }
+        QVERIFY(deleted >= 0);
+        QCOMPARE(MarkColour(hex, MarkPane::Data, deleted * 32), PaletteColor(2));
+        QCOMPARE(MarkColour(hex, MarkPane::Text, deleted * 32 + 1), QColor(Qt::white));  // its name is not
+
+        EnterNumber(hex.txtDir(), "0");
         const int longName = SlotWhere(hex, [](const uint8_t* e) { return e[0] != 0xE5 && e[11] == 0x0F; });
         const int folder = SlotOf(hex, kMyFolder);
         const int readOnly = SlotOf(hex, "README  TXT");
         const int plain = SlotOf(hex, "FILEREC BIN");
         const int label = SlotOf(hex, "LABEL16    ");
-        QVERIFY(deleted >= 0 && longName >= 0 && folder >= 0 && readOnly >= 0 && plain >= 0 && label >= 0);
+        QVERIFY(longName >= 0 && folder >= 0 && readOnly >= 0 && plain >= 0 && label >= 0);
         const struct {
             const char* what;
             MarkPane pane;
             int byte;
             int colour;
         } marks[] = {
-            {"deleted entry's first byte", MarkPane::Data, deleted * 32, 2},
             {"long-name entry's attribute", MarkPane::Data, longName * 32 + 11, 2},
             {"folder's attribute", MarkPane::Data, folder * 32 + 11, 5},
             {"folder's name", MarkPane::Text, folder * 32, 5},
@@ -371,13 +381,12 @@ private slots:
         };
         for (const auto& mark : marks)
             QVERIFY2(MarkColour(hex, mark.pane, mark.byte) == PaletteColor(mark.colour), mark.what);
-        // Unmarked: a deleted entry's name, and bytes no field covers.
+        // Unmarked: bytes no field covers.
         const struct {
             const char* what;
             MarkPane pane;
             int byte;
         } unmarked[] = {
-            {"deleted entry's name", MarkPane::Text, deleted * 32 + 1},
             {"long-name piece's characters", MarkPane::Text, longName * 32 + 1},
             {"folder's size field", MarkPane::Data, folder * 32 + 28},
             {"high cluster word on FAT16", MarkPane::Data, folder * 32 + 20},
@@ -466,6 +475,16 @@ private slots:
         Press(hex.txtDir(), Qt::Key_End);
         QCOMPARE(hex.CurrentSector(), hex.Extents().back().start + hex.Extents().back().count - 1);
         QVERIFY(MarkColour(hex, MarkPane::Data, 0) == QColor(Qt::white));  // a file is not marked
+
+        // A file opened from a later sector of its folder pages from its own start.
+        while (hex.Depth() > 0) hex.Parent();
+        const int slot = FindInFolder(hex, "F9      TXT");
+        QVERIFY(slot >= 0 && hex.RelativeIndex() > 0);
+        Click(hex, slot);
+        QCOMPARE(hex.RelativeIndex(), 0);
+        QCOMPARE(hex.txtDir().text(), QString("0"));
+        Press(hex.txtDir(), Qt::Key_PageDown);
+        QCOMPARE(hex.CurrentSector(), RelativeToAbsolute(hex.Extents(), 1));
     }
 
     void fat16RootPagesWholeAfterReturning() {
