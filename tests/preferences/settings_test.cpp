@@ -414,17 +414,18 @@ private slots:
         QVERIFY(options_.Silent);
     }
 
-    void EnterAndEscCloseEveryPageWithoutSaving_data() {
+    void EnterEscAndCancelCloseEveryPageWithoutSaving_data() {
         QTest::addColumn<QString>("keyword");
-        QTest::addColumn<int>("key");
-        for (const char* keyword : {"Defrag", "Auto", "Schedule", "Display"}) {
-            QTest::newRow(qPrintable(QString(keyword) + " Enter")) << keyword << int(Qt::Key_Return);
-            QTest::newRow(qPrintable(QString(keyword) + " Esc")) << keyword << int(Qt::Key_Escape);
-        }
+        QTest::addColumn<QString>("close");  // "Enter", "Esc" or the Cancel button
+        const char* pages[4][2] = {
+            {"Defrag", "DefragCmd_1"}, {"Auto", "AutoCmd_1"}, {"Schedule", "SchedCmd_1"}, {"Display", "DisplayCmd_1"}};
+        for (const auto& [keyword, cancel] : pages)
+            for (const char* close : {"Enter", "Esc", cancel})
+                QTest::newRow(qPrintable(QString(keyword) + " " + close)) << keyword << close;
     }
-    void EnterAndEscCloseEveryPageWithoutSaving() {
+    void EnterEscAndCancelCloseEveryPageWithoutSaving() {
         QFETCH(QString, keyword);
-        QFETCH(int, key);
+        QFETCH(QString, close);
         StartWith("Interval=7\nDefragLim=30\nAutoDefrag=D\n");
         const QByteArray before = FileBytes(StorePath());
         auto dialog = Open(keyword.toStdString());
@@ -435,28 +436,15 @@ private slots:
         for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) box->setChecked(!box->isChecked());
         Control<QRadioButton>(*dialog, "Sched_0")->setChecked(true);
         Control<QLineEdit>(*dialog, "DefragTxt_0")->setText("99");
-        QTest::keyClick(focus, Qt::Key(key));
+        if (close == "Enter") QTest::keyClick(focus, Qt::Key_Return);
+        else if (close == "Esc") QTest::keyClick(focus, Qt::Key_Escape);
+        else Click(*dialog, qPrintable(close));
         QVERIFY(!dialog->isVisible());
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
         QCOMPARE(FileBytes(StorePath()), before);
         QVERIFY(!fs::exists(AutostartEntryPath()));
+        QVERIFY(!options_.Background && !options_.StartMaximized);
         QCOMPARE(options_.DefragLim, 30);
-    }
-
-    void CancelOnEveryPageSavesNothing() {
-        StartWith("Interval=0\nStartMaximized=No\n");
-        const QByteArray before = FileBytes(StorePath());
-        for (const char* cancel : {"DefragCmd_1", "AutoCmd_1", "SchedCmd_1", "DisplayCmd_1"}) {
-            const std::string keyword = cancel[0] == 'D' ? (cancel[1] == 'e' ? "Defrag" : "Display")
-                                                          : (cancel[1] == 'u' ? "Auto" : "Schedule");
-            auto dialog = Open(keyword);
-            for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) box->setChecked(true);
-            Control<QRadioButton>(*dialog, "Sched_3")->setChecked(true);
-            Click(*dialog, cancel);
-            QVERIFY2(!dialog->isVisible(), cancel);
-        }
-        QCOMPARE(FileBytes(StorePath()), before);
-        QVERIFY(!options_.StartMaximized && !options_.Background);
     }
 
     void DisplayPageSavesItsThreeFlags() {
