@@ -3,35 +3,23 @@
 #include <utility>
 
 #include "mainwindow/menu_table.h"
+#include "preferences/settings_pages.h"
 
 namespace quillo::gui {
 namespace {
 
-using KeywordContext = std::pair<const char*, int>;
-
-// Pages with a menu item of their own share its number; the Display page,
-// whose item has none, has its own; the About page shares the program's.
-constexpr KeywordContext kPreferencesPages[] = {
-    {"Defrag", 490}, {"Auto", 450}, {"Schedule", 570}, {"Display", 480}, {"About", 10},
-};
-
-constexpr KeywordContext kCleanerLists[] = {
+constexpr std::pair<const char*, int> kCleanerLists[] = {
     {"Cookies", 500},      {"Duplicates", 990}, {"Frags", 670}, {"TaskList", 970},
     {"TempInternet", 1020}, {"Temps", 550},     {"URLcache", 860},
 };
 
-template <size_t N>
-int Lookup(const KeywordContext (&table)[N], const std::string& keyword) {
-    for (const auto& [name, context] : table)
+}  // namespace
+
+int CleanerListHelpContext(const std::string& keyword) {
+    for (const auto& [name, context] : kCleanerLists)
         if (keyword == name) return context;
     return 0;
 }
-
-}  // namespace
-
-int PreferencesPageHelpContext(const std::string& keyword) { return Lookup(kPreferencesPages, keyword); }
-
-int CleanerListHelpContext(const std::string& keyword) { return Lookup(kCleanerLists, keyword); }
 
 std::vector<DeclaredHelpContext> DeclaredHelpContexts() {
     std::vector<DeclaredHelpContext> declared;
@@ -40,8 +28,8 @@ std::vector<DeclaredHelpContext> DeclaredHelpContexts() {
         for (const MenuItemDefinition& item : menu.items)
             if (item.helpContext != 0) declared.push_back({item.helpContext, item.name});
     }
-    for (const auto& [keyword, context] : kPreferencesPages)
-        declared.push_back({context, std::string("preferences page ") + keyword});
+    for (const SettingsPage& page : kSettingsPages)
+        declared.push_back({page.helpContext, std::string("preferences page ") + page.keyword});
     for (const auto& [keyword, context] : kCleanerLists)
         declared.push_back({context, std::string("cleaner list ") + keyword});
     declared.push_back({kMainWindowHelpContext, "main window"});

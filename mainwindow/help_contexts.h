@@ -12,9 +12,6 @@ inline constexpr int kHexExplorerHelpContext = 150;
 inline constexpr int kScanDiskHelpContext = 930;
 inline constexpr int kSystemFileCheckerHelpContext = 950;
 
-// The help context of a preferences page by its keyword ("Defrag", "Auto",
-// "Schedule", "Display", "About"); 0 for any other keyword.
-int PreferencesPageHelpContext(const std::string& keyword);
 // The help context of a cleaner list by its keyword ("Cookies",
 // "Duplicates", "Frags", "TaskList", "TempInternet", "Temps", "URLcache");
 // 0 for any other keyword.
@@ -26,7 +23,7 @@ struct DeclaredHelpContext {
 };
 
 // Every declaration: the menus and items of the menu bar, the preferences
-// pages, the cleaner lists, HexExplorer, the checker windows and the main
+// pages (preferences/settings_pages.h), the cleaner lists, HexExplorer, the checker windows and the main
 // window itself. A number may appear more than once.
 std::vector<DeclaredHelpContext> DeclaredHelpContexts();
 

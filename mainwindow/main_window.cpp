@@ -126,6 +126,7 @@ void NTQuilF::ConnectCommands() {
 }
 
 void NTQuilF::OnMenuItem(const QString& name) {
+    if (OnPreferencesItem(name)) return;
     if (name.startsWith("Drv_")) {
         SelectDrive(name.mid(4).toInt());
     } else if (name == "Defrag_") {

@@ -74,6 +74,12 @@ public:
     void HexExplorerCommand();
     void LauncherCommand(const std::string& item);
     void TopicsCommand();
+    // Shows the preferences dialog modally on the page `keyword` names; the
+    // interface is not locked.
+    void OpenPreferences(const std::string& keyword);
+    // Shows or hides the large-file list and the file-size graph, and
+    // maximises or restores the window, as the display options say now.
+    void ReapplyDisplayOptions();
 
     // Window state.
     bool Ready = false;
@@ -125,6 +131,8 @@ private:
     void OnMenuItem(const QString& name);
     // The Tools and Help items of tools_commands.cpp; false for other names.
     bool OnToolsItem(const QString& name);
+    // The Preferences items and About; false for any other item.
+    bool OnPreferencesItem(const QString& name);
     void OnToolbar(ToolbarAction action);
     void InitialLayout();
     void SyncDriveItems();

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Renders the main window after a Defragment of the demo disk's C: drive to
-# docs/main-window.png, in the middle of one to docs/main-window-running.png,
-# and HexExplorer on a folder sector of a FAT32 volume to docs/hexexplorer.png
-# (offscreen, no display needed).
+# docs/main-window.png, and in the middle of one to docs/main-window-running.png
+# (offscreen, no display needed); then the Defrag page of the preferences
+# over the window to docs/preferences-defrag.png (on an X server of its own,
+# xvfb-run); then HexExplorer on a folder sector of a FAT32 volume to
+# docs/hexexplorer.png (offscreen).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/build.sh"
@@ -16,6 +18,9 @@ XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
 rm -f "$work/quillo.ini"  # the next window must not see the first disk
 XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
   "$root/build/quillo-window-shot" "$work/running.img" "$root/docs/main-window-running.png" during 1000x640
+rm -f "$work/quillo.ini"
+XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$root/build/quillo-settings-shot" "$work/demo.img" "$root/docs/preferences-defrag.png" DefragSettings_
 # A FAT32 folder with long names, a subfolder, a hidden file and a deleted one.
 files="$work/files"
 mkdir -p "$files"
@@ -36,4 +41,4 @@ mcopy "${img[@]}" "$files/notes.txt" ::Documents/OLD.TXT
 mdel "${img[@]}" ::Documents/OLD.TXT
 XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
   "$root/build/quillo-hex-shot" "$work/v32.img" "$root/docs/hexexplorer.png" "DOCUME~1   "
-echo "wrote docs/main-window.png, docs/main-window-running.png and docs/hexexplorer.png"
+echo "wrote docs/main-window.png, docs/main-window-running.png, docs/preferences-defrag.png and docs/hexexplorer.png"
