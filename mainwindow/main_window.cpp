@@ -55,6 +55,7 @@ NTQuilF::NTQuilF(WindowHooks hooks)
     }
     if (!hooks_.beep) hooks_.beep = [] { QApplication::beep(); };
     if (!hooks_.endProgram) hooks_.endProgram = [] { QCoreApplication::exit(0); };
+    setAcceptDrops(true);
     BuildWidgets();
     ConnectCommands();
 }

@@ -9,7 +9,8 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   dosfstools mtools
-  desktop-file-utils
+  desktop-file-utils appstream man-db librsvg2-bin
+  libsystemd-dev dbus-daemon
   python3
   xvfb xauth fonts-dejavu-core
 )
