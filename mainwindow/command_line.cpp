@@ -12,6 +12,7 @@ const char* const kUsage =
     "                  separator, e.g. \"/C /D\" or \"/C,D\"; \"*\" takes the AutoDefrag preference\n"
     "  --help          display this help and exit\n"
     "  --version       output version information and exit\n"
+    "  --help-topics   list the help topics built into the program and exit\n"
     "Full documentation: man quillo\n";
 
 namespace {
@@ -33,8 +34,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             line.help = true;
             continue;
         }
-        if (argument == "--version") {
-            line.version = true;
+        if (argument == "--version" || argument == "--help-topics") {
+            (argument == "--version" ? line.version : line.listTopics) = true;
             continue;
         }
         if (argument == "--open") {  // what a file manager's "Open With" hands over

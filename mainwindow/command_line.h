@@ -14,6 +14,7 @@ struct CommandLine {
     std::vector<std::string> open;    // --open IMAGE...: attach each and select the first
     bool help = false;
     bool version = false;
+    bool listTopics = false;          // --help-topics
     std::string error;                // non-empty: the line cannot be used
 };
 

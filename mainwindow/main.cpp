@@ -5,6 +5,7 @@
 
 #include "common/version.h"
 #include "mainwindow/command_line.h"
+#include "mainwindow/help_system.h"
 #include "mainwindow/main_window.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,11 @@ int main(int argc, char** argv) {
     }
     if (line.version) {
         std::fputs(quillo::VersionLine("quillo").c_str(), stdout);
+        return 0;
+    }
+    if (line.listTopics) {
+        for (const quillo::gui::HelpTopicEntry& topic : quillo::gui::HelpTopics())
+            std::printf("%d\t%s\n", topic.context, qPrintable(topic.title));
         return 0;
     }
     if (!line.error.empty()) {
