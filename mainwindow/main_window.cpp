@@ -112,6 +112,7 @@ void NTQuilF::BuildWidgets() {
 void NTQuilF::ConnectCommands() {
     connect(menus_, &MainMenuBar::itemTriggered, this, &NTQuilF::OnMenuItem);
     InstallMenuHelp(*menus_);
+    ConnectDesktop();
     connect(Image1_, &ImageToolbar::command, this, &NTQuilF::OnToolbar);
     connect(Timer1_, &QTimer::timeout, this, [this] {
         // Ends a program that never got to its first pass, but not one still

@@ -3,14 +3,14 @@
 # dosfstools is what the ScanDisk view runs.
 set(QUILLO_HOMEPAGE "https://quillo.example.org/")
 
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillo)
 set(QUILLO_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${QUILLO_CHANGELOG_GZ}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
   COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_CURRENT_LIST_DIR}/changelog ${QUILLO_CHANGELOG_GZ}
   DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog VERBATIM)
 add_custom_target(quillo_changelog ALL DEPENDS ${QUILLO_CHANGELOG_GZ})
-install(FILES ${QUILLO_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${QUILLO_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillo)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillo)

@@ -1,12 +1,16 @@
-// Disk images dropped onto the window: attached and selected one after the
-// other, as Disk > Open disk image... does for one.
+// The window on the desktop: disk images dropped onto it are attached and
+// selected one after the other, as Disk > Open disk image... does for one,
+// and the Disk menu offers the removable FAT volumes UDisks2 knows.
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
 
 #include "mainwindow/main_window.h"
+#include "mainwindow/menu_bar.h"
+#include "mainwindow/removable_items.h"
 
 namespace quillo::gui {
 namespace {
@@ -21,6 +25,20 @@ std::vector<std::string> DroppedFiles(const QMimeData* data) {
 }
 
 }  // namespace
+
+void NTQuilF::ConnectDesktop() {
+    QMenu* diskMenu = menus_->Menu("Disk_Menu");
+    diskMenu->setToolTipsVisible(true);
+    auto* removable = new RemovableItems(
+        diskMenu, [] { return RemovableFatVolumes(nullptr); },
+        [this] {
+            std::vector<std::string> paths;
+            for (const AttachedDisk& disk : drives_.Disks()) paths.push_back(disk.path);
+            return paths;
+        });
+    connect(removable, &RemovableItems::attachRequested, this,
+            [this](const std::string& device) { AttachDiskImage(device); });
+}
 
 void NTQuilF::dragEnterEvent(QDragEnterEvent* event) {
     if (!RunActive && !DroppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
