@@ -141,10 +141,7 @@ void NTQuilF::RecomputeMapGeometry() {
 void NTQuilF::SaveWindowSize() { quillo::SaveWindowSize(store_, lastNormalHeight_, lastNormalWidth_); }
 
 void NTQuilF::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        StopCommand();
-        return;
-    }
+    // Esc is the window's shortcut (ConnectCommands).
     if (event->text() == QString(QChar(5))) return;  // Ctrl+E is swallowed
     QMainWindow::keyPressEvent(event);
 }
