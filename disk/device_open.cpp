@@ -30,8 +30,8 @@ DeviceOpenResult OpenDeviceFile(const std::string& path, int flags) {
         result.error = 0;
         return result;
     }
+    result.note = std::string(std::strerror(result.error)) + "; " + opening.message;
     if (opening.busy) result.error = EBUSY;
-    result.note = path + ": " + std::strerror(EACCES) + "; " + opening.message;
     return result;
 }
 

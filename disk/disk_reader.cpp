@@ -18,9 +18,7 @@ bool RangeInside(uint64_t offset, size_t length, uint64_t size) {
     return offset <= size && length <= size - offset;
 }
 
-std::string ErrnoText(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
+std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 class FileDiskReader final : public DiskReader {
 public:
@@ -54,7 +52,7 @@ std::unique_ptr<DiskReader> OpenDiskFile(const std::string& path, std::string* e
     const int fd = opened.fd;
     if (fd < 0) {
         errno = opened.error;
-        if (error) *error = opened.note.empty() ? ErrnoText("cannot open", path) : opened.note;
+        if (error) *error = opened.note.empty() ? ErrnoText("cannot open") : "cannot open: " + opened.note;
         return nullptr;
     }
     struct stat st {};
@@ -67,13 +65,13 @@ std::unique_ptr<DiskReader> OpenDiskFile(const std::string& path, std::string* e
         } else if (S_ISBLK(st.st_mode)) {
             sized = ::ioctl(fd, BLKGETSIZE64, &size) == 0;
         } else {
-            if (error) *error = path + " is neither an image file nor a block device";
+            if (error) *error = "neither an image file nor a block device";
             ::close(fd);
             return nullptr;
         }
     }
     if (!sized) {
-        if (error) *error = ErrnoText("cannot size", path);
+        if (error) *error = ErrnoText("cannot size");
         ::close(fd);
         return nullptr;
     }

@@ -1,5 +1,7 @@
 #include "mainwindow/command_line.h"
 
+#include "mainwindow/attached_disks.h"
+
 namespace quillo::gui {
 
 const char* const kUsage =
@@ -8,8 +10,9 @@ const char* const kUsage =
     "  --disk PATH     attach a disk image or block device (remembered for the next start)\n"
     "  --floppy PATH   attach a floppy image as A:\n"
     "  --open IMAGE... attach every image that follows, as Disk > Open disk image... does\n"
-    "  DRIVES          defragment these drives unattended and end; each letter after a\n"
-    "                  separator, e.g. \"/C /D\" or \"/C,D\"; \"*\" takes the AutoDefrag preference\n"
+    "  DRIVES          defragment these drives unattended and end, e.g. \"C D\", \"C: D:\", \"CD\"\n"
+    "                  or \"/C,D\"; \"*\" takes the AutoDefrag preference. Ends with status 2\n"
+    "                  when no letter names an attached drive\n"
     "  --help          display this help and exit\n"
     "  --version       output version information and exit\n"
     "  --help-topics   list the help topics built into the program and exit\n"
@@ -61,7 +64,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                 line.error = option + " needs a path";
                 return line;
             }
-            line.disks.push_back({path, floppy});
+            line.disks.push_back({AbsolutePath(path), floppy});
             continue;
         }
         rest += (rest.empty() ? "" : " ") + argument;

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QUILLO_APP_ID);
     quillo::gui::NTQuilF window;
     window.FormLoad(line.disks, line.driveList);
-    if (window.Ended()) return 0;
+    if (window.Ended()) return window.ExitStatus();
     for (const std::string& image : line.open) window.AttachDiskImage(image);
     return QApplication::exec();
 }
