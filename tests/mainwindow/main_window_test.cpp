@@ -387,6 +387,29 @@ private slots:
         QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
     }
 
+    // A volume we refuse is listed greyed, its reason as the tip, and stays
+    // greyed when a run unlocks the menus; start-up selects the next drive.
+    void unsupportedDriveIsGreyedWithItsReason() {
+        const std::string refused = dir_.File("one-table.img");
+        QVERIFY(quillo::test::MakeFatImage(refused, 8192, "-F 16 -s 1 -f 1"));
+        const std::string image = Fresh(small16_);
+        Recorder recorder;
+        NTQuilF window(recorder.Hooks());
+        window.FormLoad({{refused, false}, {image, false}}, "");
+        QAction* c = window.menus().DriveItem(1);
+        QVERIFY(c->isVisible());
+        QVERIFY(!c->isEnabled());
+        QCOMPARE(c->text(), QString("&C:  (not supported)"));
+        QCOMPARE(c->toolTip(), QString("2 allocation tables needed, this volume has 1"));
+        QVERIFY(window.menus().Menu("Disk_Menu")->toolTipsVisible());
+        QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
+        window.CheckDiskCommand();
+        QVERIFY(!c->isEnabled());
+        QVERIFY(window.menus().DriveItem(2)->isEnabled());
+        window.StepDrive(+1);  // D: is the only drive to step to
+        QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
+    }
+
     void storedSizeIsRestoredWithinTheWorkArea() {
         const SizeLimits limits{6000, 7000, 12000, 15000};
         const WindowLengths designed{9000, 14000};
