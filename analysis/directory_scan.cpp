@@ -28,9 +28,7 @@ constexpr int kNameLength = 8;
 constexpr int kExtensionOffset = 8;      // 3 bytes, blank padded
 constexpr int kExtensionLength = 3;
 constexpr int kAttributesOffset = 11;    // 1 byte
-constexpr int kClusterHighOffset = 20;   // 16 bits, FAT32 only
 constexpr int kWriteDateOffset = 24;     // 16 bits, DOS date
-constexpr int kClusterLowOffset = 26;    // 16 bits
 constexpr int kSizeOffset = 28;          // 32 bits
 
 constexpr uint8_t kEndOfFolder = 0;
@@ -359,13 +357,13 @@ TreeScan::Next TreeScan::ScanEntry(const uint8_t* entry, int32_t slot, int32_t o
         if (IsLongNamePiece(entry)) longName_.AddPiece(entry); else longName_.Reset();
         return Next::Entry;
     }
+    const std::string name = ShortEntryName(entry);
     path_.assign(folderPath);
     path_ += '\\';
-    path_ += ShortEntryName(entry);
+    path_ += name;
     if (!NameIsSound(entry)) return Next::Abort;
 
-    uint32_t cluster = le16(entry + kClusterLowOffset);
-    if (geo.IsFat32) cluster += static_cast<uint32_t>(le16(entry + kClusterHighOffset)) << 16;
+    const uint32_t cluster = ShortEntryCluster(geo, entry);
     // Cluster 1 does not exist either: numbering starts at 2.
     if (cluster > static_cast<uint32_t>(geo.MaxCluster) || cluster == 1) {
         StopWithError(ctx, "Bad Cluster #");
@@ -410,7 +408,6 @@ TreeScan::Next TreeScan::ScanEntry(const uint8_t* entry, int32_t slot, int32_t o
         rec.Fragments = 0;
     }
 
-    const std::string name = ShortEntryName(entry);
     const bool isFolder = (attributes & kAttrFolder) != 0;
     const int64_t entrySize = rec.Size;
 

@@ -20,13 +20,13 @@ bool IsFolderNamed(const uint8_t* entry, const char* name) {
     return std::memcmp(entry, name, kNameFieldLength) == 0 && (entry[kAttributesOffset] & kAttrFolder) != 0;
 }
 
-uint32_t FirstCluster(const Geometry& geo, const uint8_t* entry) {
+}  // namespace
+
+uint32_t ShortEntryCluster(const Geometry& geo, const uint8_t* entry) {
     uint32_t cluster = le16(entry + kClusterLowOffset);
     if (geo.IsFat32) cluster |= static_cast<uint32_t>(le16(entry + kClusterHighOffset)) << 16;
     return cluster;
 }
-
-}  // namespace
 
 bool IsBadShortName(const uint8_t* entry) {
     if (entry[0] == ' ') return true;
@@ -42,7 +42,7 @@ std::string DotEntriesFault(const Geometry& geo, const uint8_t* firstTwoSlots, u
     const uint8_t* dot = firstTwoSlots;
     const uint8_t* dotDot = firstTwoSlots + 32;
     if (!IsFolderNamed(dot, kDotName)) return "No \".\" entry";
-    if (FirstCluster(geo, dot) != folderCluster) return "\".\" names another folder";
+    if (ShortEntryCluster(geo, dot) != folderCluster) return "\".\" names another folder";
     if (!IsFolderNamed(dotDot, kDotDotName)) return "No \"..\" entry";
     return "";
 }

@@ -11,6 +11,9 @@ namespace quillo {
 
 struct Geometry;
 
+// The first cluster an entry names: offset 26, plus offset 20 x 65536 on FAT32.
+uint32_t ShortEntryCluster(const Geometry& geo, const uint8_t* entry);
+
 // A short name that fsck.fat renames: a control character, one of
 // * ? < > | " \ / : or a dot in the 11-byte field, or a blank first character.
 // A first byte 0x05 stands for 0xE5 and is a character like any other.

@@ -8,7 +8,7 @@
 #include "cli/map_printer.h"
 #include "cli/volume_figures.h"
 #include "common/log.h"
-#include "disk/drive_menu.h"
+#include "disk/volume_device.h"
 #include "engine/defragment.h"
 #include "engine/end_of_run.h"
 #include "engine/run_driver.h"
@@ -42,13 +42,9 @@ std::string Summary(const EngineContext& ctx, const std::string& message, const 
     if (before != nullptr) {
         o.Add("fragmented_files_before", before->fragmentedFiles).Add("gaps_before", before->gaps);
     }
-    const DriveMenuItem* item = ctx.driveMenu != nullptr && run.DriveMenuIndex >= 0 &&
-                                        run.DriveMenuIndex < DriveMenu::kItemCount
-                                    ? &ctx.driveMenu->items[run.DriveMenuIndex]
-                                    : nullptr;
     o.Add("moved_files", int64_t{ctx.defrag.MovedCount})
         .Add("moved_clusters", int64_t{ctx.defrag.MovedClusters})
-        .Add("unsupported", item != nullptr ? item->unsupported : "")
+        .Add("unsupported", ctx.devices.UnsupportedReason(run.DriveString.empty() ? 0 : run.DriveString[0]))
         .Add("message", message)
         .Add("error_stop", run.ErrorStop != 0)
         .Add("user_stop", run.UserAbort)

@@ -66,7 +66,7 @@ std::string QueryDrive(DriveMenu& menu, int menuIndex, bool includeRemovable,
     const char letter = Upper(root[0]);
 
     const int type = DriveType(drives, letter);
-    item.unsupported = type == kDriveNoRootDir ? "" : drives.UnsupportedReason(letter);
+    item.unsupported = drives.UnsupportedReason(letter);
     if ((type != kDriveRemovable && type != kDriveFixed) || !item.unsupported.empty()) {
         if (!item.unsupported.empty()) item.caption = "&" + std::string(1, letter) + ":";
         item.visible = false;
