@@ -69,6 +69,11 @@ public:
     bool AttachDiskImage(const std::string& path);
     // The drive list of an unattended run; `checkOnly` > 0 checks instead.
     void RunDriveList(const std::string& list, int checkOnly);
+    // Tools and Help: HexExplorer on the selected drive, a launcher item
+    // ("ScanDisk_", "regcheck_" ...), the help window at its contents.
+    void HexExplorerCommand();
+    void LauncherCommand(const std::string& item);
+    void TopicsCommand();
     // Shows the preferences dialog modally on the page `keyword` names; the
     // interface is not locked.
     void OpenPreferences(const std::string& keyword);
@@ -88,6 +93,7 @@ public:
     std::string PageKeyword;
     std::string TempPath;
     std::string TempFolder;
+    std::string HistoryFolder;  // what "Internet &history..." opens
     bool IsWin98 = true;
 
     // The engine and the parts of the window, for the view and for tests.
@@ -123,6 +129,8 @@ private:
     void BuildWidgets();
     void ConnectCommands();
     void OnMenuItem(const QString& name);
+    // The Tools and Help items of tools_commands.cpp; false for other names.
+    bool OnToolsItem(const QString& name);
     // The Preferences items and About; false for any other item.
     bool OnPreferencesItem(const QString& name);
     void OnToolbar(ToolbarAction action);
