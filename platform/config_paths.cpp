@@ -14,6 +14,8 @@ std::string NonEmptyEnv(const char* name) {
     return value != nullptr ? std::string(value) : std::string();
 }
 
+}  // namespace
+
 std::string HomeFolder() {
     std::string home = NonEmptyEnv("HOME");
     if (!home.empty()) return home;
@@ -28,6 +30,8 @@ std::string HomeFolder() {
     return ".";
 }
 
+namespace {
+
 std::string WithoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -39,6 +43,12 @@ std::string ConfigFolder() {
     std::string xdg = NonEmptyEnv("XDG_CONFIG_HOME");
     if (!xdg.empty()) return WithoutTrailingSlashes(xdg);
     return WithoutTrailingSlashes(HomeFolder()) + "/.config";
+}
+
+std::string DataFolder() {
+    std::string xdg = NonEmptyEnv("XDG_DATA_HOME");
+    if (!xdg.empty()) return WithoutTrailingSlashes(xdg);
+    return WithoutTrailingSlashes(HomeFolder()) + "/.local/share";
 }
 
 std::string OptionStorePath(const std::string& appName) {
