@@ -51,7 +51,11 @@ private:
     int fd_;
 };
 
-bool Proceed(const TrashProbe& probe, TrashStep step) { return !probe || probe(step); }
+// Tells the probe a step is done; true, so it chains with the steps.
+bool Reached(const TrashProbe& probe, TrashStep step) {
+    if (probe) probe(step);
+    return true;
+}
 
 std::string ParentOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -214,9 +218,9 @@ std::string ReserveName(const TrashDir& trash, const std::string& base, const st
         }
         const std::string text = "[Trash Info]\nPath=" + EncodeTrashPath(infoPath) +
                                  "\nDeletionDate=" + DeletionDate() + "\n";
-        const bool ok = Proceed(probe, TrashStep::InfoCreated) && WriteAll(info.get(), text) &&
-                        Proceed(probe, TrashStep::InfoWritten) && SyncFd(info.get()) &&
-                        SyncFd(trash.info.get()) && Proceed(probe, TrashStep::InfoDurable);
+        const bool ok = Reached(probe, TrashStep::InfoCreated) && WriteAll(info.get(), text) &&
+                        Reached(probe, TrashStep::InfoWritten) && SyncFd(info.get()) &&
+                        SyncFd(trash.info.get()) && Reached(probe, TrashStep::InfoDurable);
         if (ok) return name;
         info.Reset();
         RemoveInfo(trash, name);
@@ -309,16 +313,17 @@ TrashOutcome TrashOne(const TrashRequest& request, const TrashProbe& probe) {
     const std::string name = ReserveName(trash, base, InfoPath(trash, original), probe);
     if (name.empty()) return outcome;
 
-    if (!RenameChecked(parent.get(), base, trash, name, identity) || !Proceed(probe, TrashStep::Moved)) {
+    if (!RenameChecked(parent.get(), base, trash, name, identity)) {
         RemoveInfo(trash, name);
         return outcome;
     }
+    Reached(probe, TrashStep::Moved);
     outcome.moved = true;
     outcome.trashFolder = trash.path;
     outcome.name = name;
-    if (!SyncFd(trash.files.get()) || !SyncFd(parent.get()) || !Proceed(probe, TrashStep::MoveDurable))
+    if (!SyncFd(trash.files.get()) || !SyncFd(parent.get()) || !Reached(probe, TrashStep::MoveDurable))
         return outcome;
-    if (S_ISDIR(st.st_mode) && RecordFolderSize(trash, name)) Proceed(probe, TrashStep::SizesRecorded);
+    if (S_ISDIR(st.st_mode) && RecordFolderSize(trash, name)) Reached(probe, TrashStep::SizesRecorded);
     return outcome;
 }
 
@@ -340,8 +345,8 @@ TrashOutcome StoreInHomeTrash(const std::string& originalPath, const std::functi
     if (name.empty()) return outcome;
     Fd file(::openat(trash.files.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                      0644));
-    bool ok = file.ok() && write(file.get()) && Proceed(probe, TrashStep::Moved) && SyncFd(file.get()) &&
-              SyncFd(trash.files.get()) && Proceed(probe, TrashStep::MoveDurable);
+    bool ok = file.ok() && write(file.get()) && Reached(probe, TrashStep::Moved) && SyncFd(file.get()) &&
+              SyncFd(trash.files.get()) && Reached(probe, TrashStep::MoveDurable);
     if (!ok) {
         if (file.ok()) ::unlinkat(trash.files.get(), name.c_str(), 0);
         RemoveInfo(trash, name);

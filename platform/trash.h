@@ -35,9 +35,9 @@ enum class TrashStep {
     SizesRecorded,  // a trashed folder's size is in `directorysizes`
 };
 
-// Called after each step; false makes that step fail as a real failure
-// would (tests use it to interrupt an operation at any point).
-using TrashProbe = std::function<bool(TrashStep)>;
+// Called after each step is done (tests end the process there to see what
+// an interruption leaves).
+using TrashProbe = std::function<void(TrashStep)>;
 
 struct TrashRequest {
     std::string path;                      // absolute
