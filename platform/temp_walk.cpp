@@ -105,7 +105,9 @@ bool OwnFileOpens(const std::string& path, bool readOnlyWillDo) {
     if (::lstat(path.c_str(), &st) != 0 || st.st_uid != ::geteuid()) return false;
     if (S_ISLNK(st.st_mode)) return true;
     if (!S_ISREG(st.st_mode)) return false;
-    int fd = OpenPlain(path, O_RDWR);
+    // Without its owner's write bit a file is read-only, whatever root may
+    // do: it opens for writing only in name.
+    int fd = (st.st_mode & S_IWUSR) != 0 ? OpenPlain(path, O_RDWR) : -1;
     if (fd < 0 && readOnlyWillDo) fd = OpenPlain(path, O_RDONLY);
     if (fd < 0) return false;
     ::close(fd);

@@ -38,8 +38,8 @@ struct TempWalkVisitor {
 bool WalkTempFolder(const std::string& folder, const OpenFileSet& busy, const TempWalkVisitor& visitor);
 
 // The open test of a file that is to be moved: it is ours, and opens for
-// reading and writing, or (when `readOnlyWillDo`) for reading; a link only
-// needs to be ours.
+// reading and writing (which a file without its owner's write bit never
+// does), or (when `readOnlyWillDo`) for reading; a link only needs to be ours.
 bool OwnFileOpens(const std::string& path, bool readOnlyWillDo);
 
 }  // namespace quillo
