@@ -49,13 +49,6 @@ std::string LogFilePath() {
     return folder + "/" + ExecutableName() + ".LOG";
 }
 
-std::string TemporaryFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return std::filesystem::is_directory(folder) ? folder : "";
-}
-
 }  // namespace
 
 // ---- start-up

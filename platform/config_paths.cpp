@@ -1,6 +1,7 @@
 #include "platform/config_paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -49,6 +50,14 @@ std::string DataFolder() {
     std::string xdg = NonEmptyEnv("XDG_DATA_HOME");
     if (!xdg.empty()) return WithoutTrailingSlashes(xdg);
     return WithoutTrailingSlashes(HomeFolder()) + "/.local/share";
+}
+
+std::string TemporaryFolder() {
+    std::string folder = NonEmptyEnv("TMPDIR");
+    if (folder.empty()) folder = "/tmp";
+    folder = WithoutTrailingSlashes(folder);
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? folder : "";
 }
 
 std::string OptionStorePath(const std::string& appName) {

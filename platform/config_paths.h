@@ -21,6 +21,10 @@ std::string HomeFolder();
 // ends in '/'.
 std::string DataFolder();
 
+// The temporary folder: `$TMPDIR` when set and non-empty, else `/tmp`,
+// without a trailing '/'; empty when it is not a folder.
+std::string TemporaryFolder();
+
 // `<ConfigFolder()>/<appName>.ini`: the option store.
 std::string OptionStorePath(const std::string& appName);
 
