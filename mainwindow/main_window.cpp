@@ -123,6 +123,7 @@ void NTQuilF::ConnectCommands() {
 }
 
 void NTQuilF::OnMenuItem(const QString& name) {
+    if (OnPreferencesItem(name)) return;
     if (name.startsWith("Drv_")) {
         SelectDrive(name.mid(4).toInt());
     } else if (name == "Defrag_") {
@@ -142,7 +143,7 @@ void NTQuilF::OnMenuItem(const QString& name) {
         const QString path = QFileDialog::getOpenFileName(this, "Open disk image");
         if (!path.isEmpty()) AttachDiskImage(path.toStdString());
     }
-    // The Preferences, Tools and Help windows come later; their items wait.
+    // The Tools and Help windows come later; their items wait.
 }
 
 void NTQuilF::OnToolbar(ToolbarAction which) {

@@ -76,6 +76,12 @@ public:
     void OpenCleanerList(const std::string& keyword);
     // The drive list of an unattended run; `checkOnly` > 0 checks instead.
     void RunDriveList(const std::string& list, int checkOnly);
+    // Shows the preferences dialog modally on the page `keyword` names; the
+    // interface is not locked.
+    void OpenPreferences(const std::string& keyword);
+    // Shows or hides the large-file list and the file-size graph, and
+    // maximises or restores the window, as the display options say now.
+    void ReapplyDisplayOptions();
 
     // Window state.
     bool Ready = false;
@@ -124,6 +130,8 @@ private:
     void BuildWidgets();
     void ConnectCommands();
     void OnMenuItem(const QString& name);
+    // The Preferences items and About; false for any other item.
+    bool OnPreferencesItem(const QString& name);
     void OnToolbar(ToolbarAction action);
     void InitialLayout();
     void SyncDriveItems();

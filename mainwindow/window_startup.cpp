@@ -25,28 +25,17 @@
 #include "mainwindow/splash_window.h"
 #include "mainwindow/window_view.h"
 #include "platform/config_paths.h"
+#include "platform/program_folder.h"
 
 namespace quillo::gui {
 namespace {
 
-std::string ApplicationFolder() {
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
-
-std::string ExecutableName() {
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string("quillo") : exe.filename().string();
-}
-
 // Beside the executable, or beside the option store when that folder is not
 // ours to write (an installed program).
 std::string LogFilePath() {
-    std::string folder = ApplicationFolder();
+    std::string folder = ProgramFolder();
     if (::access(folder.c_str(), W_OK) != 0) folder = ConfigFolder();
-    return folder + "/" + ExecutableName() + ".LOG";
+    return folder + "/" + ProgramFileName("quillo") + ".LOG";
 }
 
 }  // namespace

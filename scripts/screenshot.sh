@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Renders the main window after a Defragment of the demo disk's C: drive to
 # docs/main-window.png, and in the middle of one to docs/main-window-running.png
-# (offscreen, no display needed).
+# (offscreen, no display needed); then the Defrag page of the preferences
+# over the window to docs/preferences-defrag.png (on an X server of its own,
+# xvfb-run).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/build.sh"
@@ -15,7 +17,10 @@ XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
 rm -f "$work/quillo.ini"  # the next window must not see the first disk
 XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
   "$root/build/quillo-window-shot" "$work/running.img" "$root/docs/main-window-running.png" during 1000x640
-echo "wrote docs/main-window.png and docs/main-window-running.png"
+rm -f "$work/quillo.ini"
+XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$root/build/quillo-settings-shot" "$work/demo.img" "$root/docs/preferences-defrag.png" DefragSettings_
+echo "wrote docs/main-window.png, docs/main-window-running.png and docs/preferences-defrag.png"
 
 # The cleaner's duplicate list, under a real X server: a demo volume with a
 # few names found twice or three times.

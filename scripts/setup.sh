@@ -9,6 +9,7 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   dosfstools mtools
+  desktop-file-utils
   trash-cli poppler-utils
   python3
   xvfb xauth fonts-dejavu-core

@@ -43,6 +43,20 @@ std::vector<uint8_t> ScriptedDevice::ImageAfterReboot(RebootMode mode, uint64_t 
             break;
         }
         break;
+    case RebootMode::TornInOrder: {
+        size_t torn = unflushed_.size();
+        for (size_t i = unflushed_.size(); i-- > 0;)
+            if (unflushed_[i].data.size() > kSectorSize) {
+                torn = i;
+                break;
+            }
+        for (size_t i = 0; i < torn; ++i) putSectors(unflushed_[i], 0, static_cast<uint32_t>(unflushed_[i].data.size() / kSectorSize));
+        if (torn < unflushed_.size()) {
+            const uint32_t sectors = static_cast<uint32_t>(unflushed_[torn].data.size() / kSectorSize);
+            putSectors(unflushed_[torn], 0, 1 + static_cast<uint32_t>(rng() % (sectors - 1)));
+        }
+        break;
+    }
     }
     return platter;
 }

@@ -29,6 +29,9 @@ enum class RebootMode {
     KeepRandomSubset,  // each sector of each unflushed write kept or lost at random
     TornLastWrite,     // unflushed writes lost, except the first part of the last
                        // multi-sector one
+    TornInOrder,       // unflushed writes reached the platter in order until the
+                       // power went in the middle of the last multi-sector one:
+                       // kept up to it, its first part, nothing after
 };
 
 class ScriptedDevice final : public VolumeDevice {
