@@ -18,7 +18,8 @@ inline constexpr std::array<SettingsPage, 5> kSettingsPages{{
     {"Defrag", 3, "Defrag preferences", 490},
     {"Auto", 4, "AutoDefrag preferences", 450},
     {"Schedule", 5, "AutoDefrag schedule", 570},
-    {"Display", 6, "Display preferences", 570},
+    // The Display item has no help context of its own; its page has a topic.
+    {"Display", 6, "Display preferences", 480},
 }};
 
 // The page opened by `keyword` (exact match); null for any other keyword.

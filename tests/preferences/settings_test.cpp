@@ -144,7 +144,7 @@ private slots:
         QTest::newRow("Defrag") << "Defrag" << 3 << "Defrag preferences" << 490;
         QTest::newRow("Auto") << "Auto" << 4 << "AutoDefrag preferences" << 450;
         QTest::newRow("Schedule") << "Schedule" << 5 << "AutoDefrag schedule" << 570;
-        QTest::newRow("Display") << "Display" << 6 << "Display preferences" << 570;
+        QTest::newRow("Display") << "Display" << 6 << "Display preferences" << 480;
     }
     void PagesShowTheirFrameAloneAtThreeTwo() {
         QFETCH(QString, keyword);

@@ -41,7 +41,7 @@ public:
 
     enum class Op {
         Open, Close, GetLockState, LockVolume, UnlockVolume, GetLockFlagState,
-        EnumOpenFile, FindSwapFile, GetFirstCluster, ResetDrive, Read, Write,
+        EnumOpenFile, FindSwapFile, GetFirstCluster, ResetDrive, Read, Write, OpenReadOnly,
     };
 
     // Result recorded for an UnlockVolume request.
@@ -128,6 +128,8 @@ public:
 
     // --- VolumeDevice --------------------------------------------------------
     bool Open() override;
+    // Fails while another holder is scripted; writes and locks then fail.
+    bool OpenReadOnly() override;
     void Close() override;
     bool IsOpen() const override { return open_; }
     int GetLockState() override;
@@ -161,6 +163,7 @@ private:
     std::vector<UnflushedWrite> unflushed_;
 
     bool open_ = false;
+    bool readOnly_ = false;
     bool powerCut_ = false;
     int level_ = -1;
 
