@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   dosfstools mtools
   desktop-file-utils
+  trash-cli poppler-utils
   python3
   xvfb xauth fonts-dejavu-core
 )
