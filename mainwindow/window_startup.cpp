@@ -39,13 +39,6 @@ std::string LogFilePath() {
     return folder + "/" + ProgramFileName("quillo") + ".LOG";
 }
 
-std::string TemporaryFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return std::filesystem::is_directory(folder) ? folder : "";
-}
-
 // "drives: C: D:", or how to attach one when there is none.
 std::string AttachedDrivesText(const DriveMenu& menu) {
     std::string letters;

@@ -1,6 +1,7 @@
 #include "platform/config_paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,6 +14,8 @@ std::string NonEmptyEnv(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? std::string(value) : std::string();
 }
+
+}  // namespace
 
 std::string HomeFolder() {
     std::string home = NonEmptyEnv("HOME");
@@ -28,6 +31,8 @@ std::string HomeFolder() {
     return ".";
 }
 
+namespace {
+
 std::string WithoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -39,6 +44,20 @@ std::string ConfigFolder() {
     std::string xdg = NonEmptyEnv("XDG_CONFIG_HOME");
     if (!xdg.empty()) return WithoutTrailingSlashes(xdg);
     return WithoutTrailingSlashes(HomeFolder()) + "/.config";
+}
+
+std::string DataFolder() {
+    std::string xdg = NonEmptyEnv("XDG_DATA_HOME");
+    if (!xdg.empty()) return WithoutTrailingSlashes(xdg);
+    return WithoutTrailingSlashes(HomeFolder()) + "/.local/share";
+}
+
+std::string TemporaryFolder() {
+    std::string folder = NonEmptyEnv("TMPDIR");
+    if (folder.empty()) folder = "/tmp";
+    folder = WithoutTrailingSlashes(folder);
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? folder : "";
 }
 
 std::string OptionStorePath(const std::string& appName) {

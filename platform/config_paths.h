@@ -14,6 +14,17 @@ inline constexpr const char* kQuilloAppName = "quillo";
 // password database's home folder when HOME is unset). Never ends in '/'.
 std::string ConfigFolder();
 
+// `$HOME` when set and non-empty, else the password database's home folder.
+std::string HomeFolder();
+
+// `$XDG_DATA_HOME` when set and non-empty, else `$HOME/.local/share`. Never
+// ends in '/'.
+std::string DataFolder();
+
+// The temporary folder: `$TMPDIR` when set and non-empty, else `/tmp`,
+// without a trailing '/'; empty when it is not a folder.
+std::string TemporaryFolder();
+
 // `<ConfigFolder()>/<appName>.ini`: the option store.
 std::string OptionStorePath(const std::string& appName);
 

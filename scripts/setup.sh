@@ -11,6 +11,7 @@ packages=(
   dosfstools mtools
   desktop-file-utils appstream man-db librsvg2-bin
   libsystemd-dev dbus-daemon
+  trash-cli poppler-utils
   python3 python3-dbus python3-gi
   xvfb xauth fonts-dejavu-core
 )
