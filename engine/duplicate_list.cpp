@@ -35,7 +35,7 @@ DeleteOutcome DuplicateListSource::Delete(const std::vector<ListRow>& selected) 
         outcome.removedKeys.push_back(row->key);
         ++deleted;
     }
-    outcome.message = deleted == 0 ? "Some files could not be deleted." : std::to_string(deleted) + " files deleted.";
+    outcome.message = deleted == 0 ? kFilesNotDeleted : std::to_string(deleted) + " files deleted.";
     return outcome;
 }
 

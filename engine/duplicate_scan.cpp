@@ -65,14 +65,15 @@ FillEnd DuplicateScan::Run() {
 
 bool DuplicateScan::ScanDrive(char letter) {
     const std::string drive = std::string(1, letter) + ":";
+    onDrive_ = true;
     VolumeLook look(front_, letter, -1, view_.get());
     view_->run = &look.ctx().run;
     if (!look.ok()) {
         view_->run = nullptr;
+        onDrive_ = false;
         if (view_->stopped) return false;
         return sink_.ContinueAfterError(drive);
     }
-    look_ = &look;
     EngineContext& ctx = look.ctx();
     std::vector<uint8_t> seen(static_cast<size_t>(ctx.geo.MaxCluster) + 1, 0);
     if (RootFolderCluster(ctx) < seen.size()) seen[RootFolderCluster(ctx)] = 1;
@@ -85,7 +86,7 @@ bool DuplicateScan::ScanDrive(char letter) {
         end_.errorMessage = ctx.run.ErrorMessage;
     }
     look.Release();
-    look_ = nullptr;
+    onDrive_ = false;
     view_->run = nullptr;
     return !end_.stopped;
 }

@@ -27,8 +27,8 @@ public:
     // Drives 1..24 of the front end's drive menu that are shown, then the
     // comparison. Progress: one step per drive, the rest over the comparison.
     FillEnd Run();
-    // A drive is open for the scan right now.
-    bool HoldsVolume() const { return look_ != nullptr; }
+    // A drive is being opened or read for the scan right now.
+    bool HoldsVolume() const { return onDrive_; }
 
 private:
     struct Record {
@@ -55,7 +55,7 @@ private:
     EngineContext& front_;
     ListSink& sink_;
     std::unique_ptr<SinkView> view_;
-    VolumeLook* look_ = nullptr;
+    bool onDrive_ = false;
     FillEnd end_;
     int progress_ = 0;
     std::vector<Record> records_;

@@ -15,14 +15,14 @@ char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 
 
 // Captions and help contexts as the window shows them.
 constexpr ListKind kListKinds[] = {
-    // keyword        caption                     help  open   delete props  select count
-    {"Cookies", "Cookies", 500, false, true, false, true, true},
-    {"Duplicates", "Duplicate file names", 990, true, true, true, true, false},
-    {"Frags", "Fragmented files", 670, false, false, true, false, false},
-    {"TaskList", "Task list", 970, false, false, true, false, false},
-    {"TempInternet", "Internet temporary files", 1020, true, true, true, true, true},
-    {"Temps", "Temporary files", 550, true, true, true, true, true},
-    {"URLcache", "URL cache", 860, true, true, false, true, true},
+    // keyword, caption, help, open, delete, properties, select, count, partial
+    {"Cookies", "Cookies", 500, false, true, false, true, true, false},
+    {"Duplicates", "Duplicate file names", 990, true, true, true, true, false, true},
+    {"Frags", "Fragmented files", 670, false, false, true, false, false, true},
+    {"TaskList", "Task list", 970, false, false, true, false, false, true},
+    {"TempInternet", "Internet temporary files", 1020, true, true, true, true, true, true},
+    {"Temps", "Temporary files", 550, true, true, true, true, true, true},
+    {"URLcache", "URL cache", 860, true, true, false, true, true, false},
 };
 
 }  // namespace
@@ -31,6 +31,8 @@ const char* const kRowLimitMessage =
     "The number of list items exceeds the\n"
     "displayable limit of 32766 files. A\n"
     "partial list will be displayed.";
+
+const char* const kFilesNotDeleted = "Some files could not be deleted.";
 
 bool RowTextLess(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {

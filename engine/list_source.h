@@ -88,6 +88,9 @@ struct FillEnd {
     std::string errorMessage;
 };
 
+// The message of a delete that moved nothing.
+extern const char* const kFilesNotDeleted;
+
 // What a delete did; the window applies it.
 struct DeleteOutcome {
     std::vector<std::string> removedKeys;  // rows to take out (by key)
@@ -135,6 +138,7 @@ struct ListKind {
     bool canShowProperties;
     bool canSelect;       // the Edit menu
     bool countInCaption;  // the caption ends in " (<rows>)" once filled
+    bool partialInCaption;  // a list cut at the limit says " (partial)" in its caption
 };
 
 // The kind of `keyword`; null for a keyword that names no list.

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kOldFileDays = 7;
 constexpr int kRowsPerYield = 64;
-constexpr char kNotDeleted[] = "Some files could not be deleted.";
 
 // Whether the folder holds anything but folders of its own file system;
 // a folder that cannot be read counts as holding something.
@@ -110,7 +109,7 @@ DeleteOutcome FolderListSource::Delete(const std::vector<ListRow>& selected) {
     RemoveEmptyFolders();
     DeleteOutcome outcome;
     outcome.rebuild = true;
-    if (moved == 0) outcome.message = kNotDeleted;
+    if (moved == 0) outcome.message = kFilesNotDeleted;
     return outcome;
 }
 

@@ -40,6 +40,10 @@ struct WindowHooks {
     int showDelayMs = 1000;  // the pause before the window shows at start-up
 };
 
+// The cleaner keyword a Tools item opens ("Duplicate_" -> "Duplicates");
+// null for any other item.
+const char* CleanerKeywordOf(const QString& item);
+
 // For programs that drive the window themselves (screenshots, benchmarks):
 // no pause, no beep, messages printed to standard error.
 WindowHooks ScriptedRunHooks();
@@ -67,6 +71,9 @@ public:
     // Attaches an image (the Disk menu's "&Open disk image...") and selects
     // its first volume; false when it gives no drive.
     bool AttachDiskImage(const std::string& path);
+    // Opens the cleaner window modally on the list `keyword` names
+    // ("Temps", "Duplicates", "TaskList", "Frags", ...), the interface locked.
+    void OpenCleanerList(const std::string& keyword);
     // The drive list of an unattended run; `checkOnly` > 0 checks instead.
     void RunDriveList(const std::string& list, int checkOnly);
 

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   dosfstools mtools
+  trash-cli poppler-utils
   libsqlite3-dev sqlite3 xdg-user-dirs
   python3
   xvfb xauth fonts-dejavu-core
