@@ -64,8 +64,9 @@ UrlRowText UrlRowOf(const std::string& sourceUrl, bool cookieMode) {
 }
 
 std::string UrlRowTarget(const std::string& url) {
+    // An "@" within the address itself ("https://host/@name") is no user's.
     const size_t at = url.find('@');
-    const size_t from = at == std::string::npos ? 0 : at + 1;
+    const size_t from = at != std::string::npos && at < url.find("://") ? at + 1 : 0;
     for (const char* scheme : {"http:/", "file:///"}) {
         const size_t found = url.find(scheme, from);
         if (found != std::string::npos) return url.substr(found);

@@ -70,8 +70,9 @@ private:
 
 // What Open hands to the browser for a URL-cache row's whole URL: from the
 // first "http:/" after the first "@", failing that from the first
-// "file:///" after it, failing that everything after the "@" (the whole
-// URL when it has none).
+// "file:///" after it, failing that everything after the "@". An "@" that
+// comes after the first "://" belongs to the address and counts as none:
+// the search starts at the beginning and the whole URL is the fallback.
 std::string UrlRowTarget(const std::string& url);
 
 }  // namespace quillo

@@ -89,6 +89,7 @@ public:
     std::string PageKeyword;
     std::string TempPath;
     std::string TempFolder;
+    std::string InternetCacheFolder;  // the first browser profile's cache folder, with '/'
     bool IsWin98 = true;
 
     // The engine and the parts of the window, for the view and for tests.

@@ -24,7 +24,9 @@
 #include "mainwindow/size_chart_view.h"
 #include "mainwindow/splash_window.h"
 #include "mainwindow/window_view.h"
+#include "platform/browser_profiles.h"
 #include "platform/config_paths.h"
+#include "platform/user_folders.h"
 
 namespace quillo::gui {
 namespace {
@@ -85,6 +87,8 @@ void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string
     }
     TempFolder = TemporaryFolder();
     TempPath = TempFolder.empty() ? "" : TempFolder + "/";
+    const UserFolders userFolders = FindUserFolders(FindBrowserProfiles(), registry_);
+    InternetCacheFolder = userFolders.internetCache;
 
     FillDriveMenu(driveMenu_, drives_);
     SyncDriveItems();
