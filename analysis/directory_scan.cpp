@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <ctime>
 #include <string_view>
 #include <vector>
@@ -219,6 +220,7 @@ private:
     void AddSubfolder(Subfolders& subfolders, uint32_t cluster, int32_t record, const std::string& name,
                       const uint8_t* entry);
     void ListLargeItem(int32_t folderIndex, const uint8_t* entry, int64_t size);
+    void NoteStaleDotDot(int32_t ownRecord, int32_t folderIndex, const uint8_t* firstSector);
     std::string LongFolderPath(int32_t index) const;
 
     EngineContext& ctx_;
@@ -274,6 +276,7 @@ void TreeScan::ScanFolder(uint32_t first, int32_t ownRecord, int32_t folderIndex
             if (buffer_.size() < pieceBytes) buffer_.resize(pieceBytes);
             ctx.dev.SectorCursor = static_cast<int32_t>(startSector + done);
             if (!ReadBytesAtCursor(ctx, buffer_.data(), static_cast<uint32_t>(pieceBytes))) return;
+            if (done == 0 && k == 1 && ownRecord != 0) NoteStaleDotDot(ownRecord, folderIndex, buffer_.data());
             if (done == 0 && ctx.run.ScanFiles) {
                 ++scan.SizeHistogram[SizeClass(sectors * geo.BytesPerSector, kLastSizeClass)];
                 CountItem(ctx);
@@ -450,6 +453,21 @@ void TreeScan::AddSubfolder(Subfolders& subfolders, uint32_t cluster, int32_t re
     subfolders.list.push_back(sub);
 }
 
+// The second entry of a folder is "..", naming the parent's first cluster (0
+// for the root; the root's own cluster is accepted too on FAT32).
+void TreeScan::NoteStaleDotDot(int32_t ownRecord, int32_t folderIndex, const uint8_t* firstSector) {
+    const Geometry& geo = ctx_.geo;
+    const uint8_t* dotDot = firstSector + kEntrySize;
+    if (std::memcmp(dotDot, "..         ", kNameLength + kExtensionLength) != 0) return;
+    uint32_t named = le16(dotDot + kClusterLowOffset);
+    if (geo.IsFat32) named |= static_cast<uint32_t>(le16(dotDot + kClusterHighOffset)) << 16;
+    const ScanState& scan = ctx_.scan;
+    const int32_t parent = scan.FileRecords[ownRecord].ParentRecord;
+    const uint32_t expected = parent == 0 ? 0 : scan.FileRecords[parent].FirstCluster;
+    if (named == expected || (parent == 0 && geo.IsFat32 && named == geo.RootCluster)) return;
+    ctx_.scan.StaleDotDots.push_back({ownRecord, folderIndex});
+}
+
 // A line of the large-file list: the long path, two blanks and the size.
 void TreeScan::ListLargeItem(int32_t folderIndex, const uint8_t* entry, int64_t size) {
     const int32_t sectors = static_cast<int32_t>((size - 1) / ctx_.geo.BytesPerSector + 1);
@@ -492,6 +510,7 @@ void ScanTree(EngineContext& ctx) {
         scan.FolderTableTop = 0;
     }
     if (ctx.run.DetectBusy) scan.RecordInUse.assign(scan.FileRecords.size(), 0);
+    scan.StaleDotDots.clear();
 
     uint32_t root = 0;
     if (ctx.geo.IsFat32) {

@@ -35,6 +35,7 @@ public:
         if (fd_ < 0) fd_ = open(path_.c_str(), O_RDWR | O_CLOEXEC | O_DSYNC);
         return fd_ >= 0;
     }
+    bool OpenReadOnly() override { return false; }  // the benchmark only writes
     void Close() override {
         if (fd_ >= 0) close(fd_);
         fd_ = -1;
@@ -78,6 +79,7 @@ public:
     explicit CountingDevice(VolumeDevice& inner) : inner_(inner) {}
     long writes = 0;
     bool Open() override { return inner_.Open(); }
+    bool OpenReadOnly() override { return inner_.OpenReadOnly(); }
     void Close() override { inner_.Close(); }
     bool IsOpen() const override { return inner_.IsOpen(); }
     int GetLockState() override { return inner_.GetLockState(); }

@@ -95,6 +95,17 @@ struct FatBuffers {
     std::vector<uint32_t> FatTable;
     std::vector<uint16_t> Fat16Raw;
     std::vector<uint8_t> Fat12Raw;
+    // FAT12: the second copy was written and no ordering point followed yet.
+    bool SecondCopyUnflushed = false;
+    // FAT12, at the last whole read: the copies differ; the second one is
+    // well formed; it is the one in FatTable. A power cut while one copy was
+    // being written leaves that copy torn and the other whole.
+    bool CopiesDiffer = false;
+    bool SecondCopyWellFormed = false;
+    bool UsingSecondCopy = false;
+    // Take the second copy whenever it is well formed: the first led the
+    // analysis into damage. Kept across the passes of one run.
+    bool PreferSecondCopy = false;
 };
 
 // Map cell categories, with their legend words.
@@ -173,6 +184,13 @@ struct ScanState {
     int32_t FolderTableTop = 0;
     std::vector<int32_t> FoldersWithErased;  // indices 1..count
     int32_t FoldersWithErasedCount = 0;
+    // Folders whose ".." names another folder than their parent: what a
+    // power cut leaves while a folder with subfolders moves.
+    struct StaleDotDot {
+        int32_t record;       // the folder's own record
+        int32_t folderIndex;  // its folder table entry
+    };
+    std::vector<StaleDotDot> StaleDotDots;
 
     int32_t FileCount = 0;
     int32_t FolderCount = 0;

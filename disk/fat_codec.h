@@ -7,6 +7,7 @@
 namespace quillo {
 
 constexpr uint32_t kFatMask = 0x0FFFFFFF;
+constexpr uint32_t kFatFirstReserved = 0x0FFFFFF0;  // from here up: not a link
 constexpr uint32_t kFatBad = 0x0FFFFFF7;
 constexpr uint32_t kFatEndOfChain = 0x0FFFFFF8;
 

@@ -6,6 +6,7 @@
 #include "common/engine_context.h"
 #include "common/little_endian.h"
 #include "common/stop.h"
+#include "disk/chain_form.h"
 #include "disk/fat_codec.h"
 #include "disk/sector_io.h"
 
@@ -63,29 +64,113 @@ void WidenFat16Range(EngineContext& ctx, int32_t first, int32_t last) {
     for (int32_t n = first; n <= last; ++n) ctx.fat.FatTable[n] = WidenFat16(ctx.fat.Fat16Raw[n]);
 }
 
+// Widens a packed FAT12 copy into FatTable.
+void DecodeFat12(EngineContext& ctx, const std::vector<uint8_t>& raw) {
+    std::vector<uint32_t>& table = ctx.fat.FatTable;
+    table.assign(static_cast<size_t>(ctx.geo.TotalClusters) + 2, 0);
+    for (uint32_t n = 2; n < table.size(); ++n) table[n] = ReadFat12Entry(raw.data(), n);
+}
+
+// Reads both FAT12 copies. When they differ, a power cut found one of them
+// half written (they are written one at a time): the first is taken when
+// its chains are well formed, else the second when its are.
 bool ReadFat12(EngineContext& ctx) {
     FatBuffers& fat = ctx.fat;
     const uint32_t bytes = static_cast<uint32_t>(ctx.geo.SectorsPerFat) * kSector;
     fat.Fat12Raw.assign(bytes, 0);
+    fat.CopiesDiffer = fat.SecondCopyWellFormed = fat.UsingSecondCopy = false;
     ctx.dev.SectorCursor = ctx.geo.ReservedSectors;
-    const bool ok = ReadBytesAtCursor(ctx, fat.Fat12Raw.data(), bytes);
-    fat.FatTable.assign(static_cast<size_t>(ctx.geo.TotalClusters) + 2, 0);
-    for (uint32_t n = 2; n < fat.FatTable.size(); ++n)
-        fat.FatTable[n] = ReadFat12Entry(fat.Fat12Raw.data(), n);
-    return ok;
+    if (!ReadBytesAtCursor(ctx, fat.Fat12Raw.data(), bytes)) {
+        DecodeFat12(ctx, fat.Fat12Raw);
+        return false;
+    }
+    DecodeFat12(ctx, fat.Fat12Raw);
+    if (ctx.geo.NumberOfFats < 2) return true;
+
+    std::vector<uint8_t> second(bytes, 0);
+    ctx.dev.SectorCursor = ctx.geo.ReservedSectors + ctx.geo.SectorsPerFat;
+    if (!ReadBytesAtCursor(ctx, second.data(), bytes)) return false;
+    if (second == fat.Fat12Raw) return true;
+    fat.CopiesDiffer = true;
+
+    const uint32_t maxCluster = static_cast<uint32_t>(std::max(ctx.geo.MaxCluster, 0));
+    const bool firstWellFormed = ChainsWellFormed(fat.FatTable, maxCluster);
+    std::vector<uint32_t> firstTable;
+    fat.FatTable.swap(firstTable);
+    DecodeFat12(ctx, second);
+    fat.SecondCopyWellFormed = ChainsWellFormed(fat.FatTable, maxCluster);
+    fat.UsingSecondCopy = fat.SecondCopyWellFormed && (!firstWellFormed || fat.PreferSecondCopy);
+    if (fat.UsingSecondCopy)
+        fat.Fat12Raw.swap(second);
+    else
+        fat.FatTable.swap(firstTable);
+    return true;
 }
 
+// Writes the whole FAT12 table. An entry of 12 bits can straddle two table
+// sectors, and no order of the two sector writes changes it from one value
+// to another without passing through a wrong link. So the copies are written
+// one at a time with an ordering point between and before, and a power cut
+// finds at most one of them half written: ReadFat takes the other.
 bool WriteFat12(EngineContext& ctx) {
     FatBuffers& fat = ctx.fat;
     for (uint32_t n = 2; n < fat.FatTable.size(); ++n)
         WriteFat12Entry(fat.Fat12Raw.data(), n, fat.FatTable[n]);
     const uint32_t bytes = static_cast<uint32_t>(fat.Fat12Raw.size());
+    if (fat.SecondCopyUnflushed && !OrderingPoint(ctx)) return false;
     // The table starts after the reserved sectors, however many there are.
     ctx.dev.SectorCursor = ctx.geo.ReservedSectors;
-    bool ok = WriteBytesAtCursor(ctx, fat.Fat12Raw.data(), bytes, WriteKind::AllocationTable);
-    if (ctx.geo.NumberOfFats > 1)
-        ok = WriteBytesAtCursor(ctx, fat.Fat12Raw.data(), bytes, WriteKind::AllocationTable) && ok;
+    if (!WriteBytesAtCursor(ctx, fat.Fat12Raw.data(), bytes, WriteKind::AllocationTable)) return false;
+    if (ctx.geo.NumberOfFats < 2) return true;
+    if (!OrderingPoint(ctx)) return false;
+    fat.SecondCopyUnflushed = true;
+    return WriteBytesAtCursor(ctx, fat.Fat12Raw.data(), bytes, WriteKind::AllocationTable);
+}
+
+// FAT16 and FAT32: the entries of first..first+count-1 whose link leads to
+// a cluster whose entry lies in another table sector.
+std::vector<int32_t> CrossSectorLinks(const EngineContext& ctx, int32_t first, int32_t count) {
+    const int32_t perSector = ctx.geo.IsFat32 ? ctx.geo.Fat32EntriesPerSector : ctx.geo.Fat16EntriesPerSector;
+    std::vector<int32_t> links;
+    for (int32_t c = first; c < first + count; ++c) {
+        const uint32_t next = ctx.fat.FatTable[c] & kFatMask;
+        if (next >= 2 && next < kFatFirstReserved && next / perSector != static_cast<uint32_t>(c / perSector))
+            links.push_back(c);
+    }
+    return links;
+}
+
+// FAT12 writes its whole table once; the others write each range.
+bool WriteRanges(EngineContext& ctx, std::span<const int32_t> starts, std::span<const int32_t> counts) {
+    const size_t ranges = ctx.geo.IsFat12() ? 1 : std::min(starts.size(), counts.size());
+    bool ok = true;
+    for (size_t i = 0; i < ranges && ok; ++i) ok = WriteFatRange(ctx, starts[i], counts[i]);
     return ok;
+}
+
+// A multi-sector write of table ranges can reach the disk in part, any
+// sector without the others. Written in two steps, every chain the ranges
+// hold stays well formed whatever part arrives: first with each link that
+// crosses into another table sector cut (an end-of-chain mark), so that each
+// sector holds whole chains of its own; after an ordering point, with those
+// links as `FatTable` has them after `finish` (the links back for a new
+// chain, zeros for a free).
+template <typename Finish>
+bool WriteInTwoSteps(EngineContext& ctx, std::span<const int32_t> starts, std::span<const int32_t> counts,
+                     Finish finish) {
+    const size_t ranges = std::min(starts.size(), counts.size());
+    std::vector<std::pair<int32_t, uint32_t>> cuts;  // entry, its link
+    if (!ctx.geo.IsFat12())  // FAT12 is kept whole by its copies instead
+        for (size_t i = 0; i < ranges; ++i)
+            for (int32_t c : CrossSectorLinks(ctx, starts[i], counts[i])) cuts.emplace_back(c, ctx.fat.FatTable[c]);
+    if (!cuts.empty()) {
+        for (const auto& [c, link] : cuts) ctx.fat.FatTable[c] = (link & ~kFatMask) | kFatMask;
+        const bool cut = WriteRanges(ctx, starts, counts);
+        for (const auto& [c, link] : cuts) ctx.fat.FatTable[c] = link;
+        if (!cut || !OrderingPoint(ctx)) return false;
+    }
+    finish();
+    return WriteRanges(ctx, starts, counts);
 }
 
 }  // namespace
@@ -168,6 +253,12 @@ bool WriteFatRange(EngineContext& ctx, int32_t first, int32_t count) {
     return WriteBothCopies(ctx, s0, sectors, bytes.data());
 }
 
+bool WriteNewChain(EngineContext& ctx, int32_t first, int32_t count) {
+    const int32_t start[] = {first};
+    const int32_t length[] = {count};
+    return WriteInTwoSteps(ctx, start, length, [] {});
+}
+
 bool FreeRanges(EngineContext& ctx, std::span<const int32_t> starts,
                 std::span<const int32_t> counts) {
     const size_t pairs = std::min(starts.size(), counts.size());
@@ -180,12 +271,11 @@ bool FreeRanges(EngineContext& ctx, std::span<const int32_t> starts,
     }
     for (size_t i = 0; i < pairs; ++i)
         if (!RereadFatRange(ctx, starts[i], counts[i])) return false;
-    for (size_t i = 0; i < pairs; ++i)
-        for (int32_t n = starts[i]; n < starts[i] + counts[i]; ++n)
-            ctx.fat.FatTable[n] &= ~kFatMask;  // free, keeping the top four bits
-    bool ok = true;
-    for (size_t i = 0; i < pairs; ++i) ok = WriteFatRange(ctx, starts[i], counts[i]) && ok;
-    return ok;
+    return WriteInTwoSteps(ctx, starts, counts, [&] {
+        for (size_t i = 0; i < pairs; ++i)
+            for (int32_t n = starts[i]; n < starts[i] + counts[i]; ++n)
+                ctx.fat.FatTable[n] &= ~kFatMask;  // free, keeping the top four bits
+    });
 }
 
 bool CheckFatHead(EngineContext& ctx) {

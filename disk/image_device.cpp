@@ -56,11 +56,33 @@ ImageDevice::~ImageDevice() { Close(); }
 
 // Opening an open device keeps it as it is (locks, lock-flag baseline).
 bool ImageDevice::Open() {
-    if (fd_ >= 0) return true;
+    if (fd_ >= 0) return !readOnly_;
+    return OpenDescriptor(kOpenFlags);
+}
+
+// A block device is claimed with O_EXCL, which fails while it is mounted or
+// held by another program. On an image file, any lock of another program
+// (an emulator's or virtual machine's) makes it busy; our shared locks then
+// keep cooperating writers out until we close.
+bool ImageDevice::OpenReadOnly() {
+    if (fd_ >= 0) return readOnly_;
+    struct stat st {};
+    if (stat(path_.c_str(), &st) != 0) return false;
+    const int exclusive = S_ISBLK(st.st_mode) ? O_EXCL : 0;
+    if (!OpenDescriptor(O_RDONLY | O_CLOEXEC | O_NOCTTY | exclusive)) return false;
+    readOnly_ = true;
+    if (!isBlockDevice_ && !TakeSharedLocks()) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool ImageDevice::OpenDescriptor(int flags) {
     // Look before opening: opening some character devices has side effects.
     struct stat st {};
     if (stat(path_.c_str(), &st) != 0 || !IsVolumeFile(st)) return false;
-    const int fd = RetryInterrupted([&] { return open(path_.c_str(), kOpenFlags); });
+    const int fd = RetryInterrupted([&] { return open(path_.c_str(), flags); });
     if (fd < 0) return false;
     uint64_t size = 0;
     bool usable = fstat(fd, &st) == 0 && IsVolumeFile(st);  // the path may have changed
@@ -75,6 +97,7 @@ bool ImageDevice::Open() {
     }
     fd_ = fd;
     isBlockDevice_ = S_ISBLK(st.st_mode);
+    readOnly_ = false;
     lockLevel_ = -1;
     othersMayWrite_ = false;
     changedBehindUs_ = false;
@@ -87,6 +110,7 @@ void ImageDevice::Close() {
     ReleaseSystemLocks();
     close(fd_);  // never retried: on Linux the descriptor is gone even after EINTR
     fd_ = -1;
+    readOnly_ = false;
     lockLevel_ = -1;
 }
 
@@ -100,7 +124,7 @@ int ImageDevice::GetLockState() { return fd_ >= 0 ? lockLevel_ : -1; }
 // already keep cooperating programs out. othersMayWrite is only remembered:
 // Linux locks are advisory and cannot make another program's writes fail.
 bool ImageDevice::LockVolume(int level, bool othersMayWrite) {
-    if (fd_ < 0) return false;
+    if (fd_ < 0 || readOnly_) return false;
     switch (level) {
         case 0:
         case 1:
@@ -177,7 +201,8 @@ bool ImageDevice::ReadSectors(uint32_t start, uint32_t count, uint8_t* buffer) {
 
 bool ImageDevice::WriteSectors(uint32_t start, uint32_t count, const uint8_t* buffer,
                                WriteKind kind) {
-    if (fd_ < 0 || !InsideVolume(start, count) || (count > 0 && buffer == nullptr)) return false;
+    if (fd_ < 0 || readOnly_ || !InsideVolume(start, count) || (count > 0 && buffer == nullptr))
+        return false;
     if (count == 0) return true;
     if (!isBlockDevice_ && !CheckImageBeforeWrite(start, count)) return false;
     const uint64_t total = uint64_t{count} * kSectorSize;
@@ -214,6 +239,20 @@ bool ImageDevice::TakeSystemLocks() {
     struct flock whole = WholeFile(F_WRLCK);
     if (RetryInterrupted([&] { return flock(fd_, LOCK_EX | LOCK_NB); }) != 0 ||
         RetryInterrupted([&] { return fcntl(fd_, F_OFD_SETLK, &whole); }) != 0) {
+        ReleaseSystemLocks();
+        return false;
+    }
+    return true;
+}
+
+bool ImageDevice::TakeSharedLocks() {
+    struct flock probe = WholeFile(F_WRLCK);
+    if (RetryInterrupted([&] { return fcntl(fd_, F_OFD_GETLK, &probe); }) != 0 ||
+        probe.l_type != F_UNLCK)
+        return false;  // somebody holds a record lock on some part of the file
+    struct flock shared = WholeFile(F_RDLCK);
+    if (RetryInterrupted([&] { return flock(fd_, LOCK_SH | LOCK_NB); }) != 0 ||
+        RetryInterrupted([&] { return fcntl(fd_, F_OFD_SETLK, &shared); }) != 0) {
         ReleaseSystemLocks();
         return false;
     }

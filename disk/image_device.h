@@ -18,6 +18,7 @@ public:
     ~ImageDevice() override;
 
     bool Open() override;
+    bool OpenReadOnly() override;
     void Close() override;
     bool IsOpen() const override;
 
@@ -53,6 +54,11 @@ private:
         bool operator==(const FileStamp&) const = default;
     };
 
+    // Opens the file or device with `flags` and checks that the volume fits.
+    bool OpenDescriptor(int flags);
+    // Read-only opening of an image file: false when another program holds
+    // any lock on it; otherwise takes a shared flock and a shared OFD lock.
+    bool TakeSharedLocks();
     // Takes the whole-file OFD lock and the flock (and, on a block device,
     // the O_EXCL descriptor); false, holding nothing, when another holder
     // is found.
@@ -67,6 +73,7 @@ private:
     bool CheckImageBeforeWrite(uint32_t start, uint32_t count);
 
     bool isBlockDevice_ = false;
+    bool readOnly_ = false;
     int exclusiveFd_ = -1;  // block device: held open with O_EXCL while locked
     int lockLevel_ = -1;
     bool othersMayWrite_ = false;

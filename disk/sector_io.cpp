@@ -47,6 +47,18 @@ bool ReadBootSector(EngineContext& ctx, uint8_t* record) {
     return ReadSectors(ctx, 0, 1, record);
 }
 
+bool OrderingPoint(EngineContext& ctx) {
+    if (!ctx.defrag.FlushBetweenSteps) return true;
+    ++ctx.defrag.Flushes;
+    VolumeDevice* device = ctx.dev.DeviceHandle;
+    if (device != nullptr && device->ResetDrive()) {
+        ctx.fat.SecondCopyUnflushed = false;
+        return true;
+    }
+    ReportDiskError(ctx);
+    return false;
+}
+
 void ReportDiskError(EngineContext& ctx) {
     ctx.run.ErrorStop = 1;
     ctx.run.StopRequested = true;

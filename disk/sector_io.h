@@ -31,4 +31,11 @@ bool ReadBootSector(EngineContext& ctx, uint8_t* record);
 // The common state of a failed transfer: "Error writing drive", for reads too.
 void ReportDiskError(EngineContext& ctx);
 
+// One ordering point between writes that must reach the disk in order: every
+// write made before it is durable before any write after it is issued. A
+// flush that fails leaves that unknown, so it stops the run as a failed
+// write does. Counted in DefragState::Flushes; skipped (true) only where
+// DefragState::FlushBetweenSteps is off, to measure what flushes cost.
+bool OrderingPoint(EngineContext& ctx);
+
 }  // namespace quillo

@@ -34,6 +34,10 @@ public:
 
     // Opens the device for reading and writing. False when it cannot be opened.
     virtual bool Open() = 0;
+    // Opens the device for reading only, for a look that must never change the
+    // volume: every write and every lock level fails until it is closed. False
+    // when it cannot be opened or another program holds the volume locked.
+    virtual bool OpenReadOnly() = 0;
     // Drops every lock still held and closes. Harmless when already closed.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

@@ -46,18 +46,6 @@ void StopMove(EngineContext& ctx, const char* message, const char* source) {
     ctx.run.ErrorSource = source;
 }
 
-// One ordering point between the steps of a move: every write made before it
-// is on the platter before any write made after it is issued. A flush that
-// fails leaves that unknown, so the move stops as on a failed write.
-bool OrderingPoint(EngineContext& ctx) {
-    if (!ctx.defrag.FlushBetweenSteps) return true;
-    ++ctx.defrag.Flushes;
-    VolumeDevice* device = ctx.dev.DeviceHandle;
-    if (device != nullptr && device->ResetDrive()) return true;
-    ReportDiskError(ctx);
-    return false;
-}
-
 void PaintRange(EngineContext& ctx, int32_t start, int32_t length, int category) {
     if (length <= 0) return;
     const int32_t step = std::max(ctx.chains.ClustersPerCell, 1);
@@ -396,7 +384,7 @@ bool MarkAndWriteChain(EngineContext& ctx, int32_t start, int32_t count) {
     for (int32_t c = start; c < end - 1; ++c)
         table[c] = (table[c] & ~kFatMask) | static_cast<uint32_t>(c + 1);
     table[end - 1] |= kFatMask;
-    return WriteFatRange(ctx, start, count);
+    return WriteNewChain(ctx, start, count);
 }
 
 }  // namespace quillo

@@ -14,6 +14,7 @@
 #include "disk/volume_geometry.h"
 #include "disk/volume_lock.h"
 #include "engine/defragment.h"
+#include "engine/interrupted_run.h"
 #include "engine/last_defrag.h"
 #include "engine/remaining_fragmented.h"
 
@@ -182,6 +183,7 @@ PassEnd RunPass(EngineContext& ctx, const DefragmentPhase& defragment) {
     WriteSummary(ctx);
 
     if (run.RunMode < 0) {
+        if (run.ScanFiles) ReportInterruptedRun(ctx);
         const std::string date = GetLastDefragDate(ctx, run.DriveString);
         if (!date.empty()) AddLogLine(ctx, "Last defrag = " + date);
         EndRun(ctx);
@@ -190,6 +192,9 @@ PassEnd RunPass(EngineContext& ctx, const DefragmentPhase& defragment) {
     if (!run.StopRequested) {
         run.DefragPhase = true;
         ctx.view.SetProgressCaption("Defragmenting");
+        RepairInterruptedRun(ctx);
+    }
+    if (!run.StopRequested) {
         if (defragment) defragment(ctx); else Defragment(ctx);
         ctx.view.ShowLabel(ViewLabel::Moving, false);
         ctx.view.ShowLabel(ViewLabel::MovingValue, false);
@@ -213,6 +218,7 @@ PassEnd RunPass(EngineContext& ctx, const DefragmentPhase& defragment) {
 
 void RunDrive(EngineContext& ctx, const DefragmentPhase& defragment) {
     ctx.run.UserAbort = false;
+    ctx.fat.PreferSecondCopy = false;
     ctx.dev.LastLockLevel = -1;
     int pass = 0;
     try {
@@ -227,6 +233,7 @@ void RunDrive(EngineContext& ctx, const DefragmentPhase& defragment) {
             const PassEnd end = RunPass(ctx, defragment);
             if (end == PassEnd::Done) return;
             if (end == PassEnd::Error) {
+                if (RetryWithSecondTableCopy(ctx)) continue;
                 HandleRunError(ctx, 0, "", "");
                 return;
             }

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QSplashScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "mainwindow/frag_gauge_view.h"
 #include "mainwindow/free_space_pie.h"
 #include "mainwindow/menu_bar.h"
+#include "mainwindow/menu_help.h"
 #include "mainwindow/progress_panel.h"
 #include "mainwindow/size_chart_view.h"
 #include "mainwindow/window_view.h"
@@ -108,6 +110,7 @@ void NTQuilF::BuildWidgets() {
 
 void NTQuilF::ConnectCommands() {
     connect(menus_, &MainMenuBar::itemTriggered, this, &NTQuilF::OnMenuItem);
+    InstallMenuHelp(*menus_);
     connect(Image1_, &ImageToolbar::command, this, &NTQuilF::OnToolbar);
     connect(Timer1_, &QTimer::timeout, this, [this] {
         // Ends a program that never got to its first pass, but not one still
@@ -123,6 +126,7 @@ void NTQuilF::ConnectCommands() {
 }
 
 void NTQuilF::OnMenuItem(const QString& name) {
+    if (OnPreferencesItem(name)) return;
     if (name.startsWith("Drv_")) {
         SelectDrive(name.mid(4).toInt());
     } else if (name == "Defrag_") {
@@ -141,8 +145,9 @@ void NTQuilF::OnMenuItem(const QString& name) {
     } else if (name == "OpenImage_") {
         const QString path = QFileDialog::getOpenFileName(this, "Open disk image");
         if (!path.isEmpty()) AttachDiskImage(path.toStdString());
+    } else {
+        OnToolsItem(name);
     }
-    // The Preferences, Tools and Help windows come later; their items wait.
 }
 
 void NTQuilF::OnToolbar(ToolbarAction which) {

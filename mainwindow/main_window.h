@@ -76,6 +76,17 @@ public:
     void OpenCleanerList(const std::string& keyword);
     // The drive list of an unattended run; `checkOnly` > 0 checks instead.
     void RunDriveList(const std::string& list, int checkOnly);
+    // Tools and Help: HexExplorer on the selected drive, a launcher item
+    // ("ScanDisk_", "regcheck_" ...), the help window at its contents.
+    void HexExplorerCommand();
+    void LauncherCommand(const std::string& item);
+    void TopicsCommand();
+    // Shows the preferences dialog modally on the page `keyword` names; the
+    // interface is not locked.
+    void OpenPreferences(const std::string& keyword);
+    // Shows or hides the large-file list and the file-size graph, and
+    // maximises or restores the window, as the display options say now.
+    void ReapplyDisplayOptions();
 
     // Window state.
     bool Ready = false;
@@ -90,6 +101,7 @@ public:
     std::string TempPath;
     std::string TempFolder;
     std::string InternetCacheFolder;  // the first browser profile's cache folder, with '/'
+    std::string HistoryFolder;  // what "Internet &history..." opens
     bool IsWin98 = true;
 
     // The engine and the parts of the window, for the view and for tests.
@@ -125,6 +137,10 @@ private:
     void BuildWidgets();
     void ConnectCommands();
     void OnMenuItem(const QString& name);
+    // The Tools and Help items of tools_commands.cpp; false for other names.
+    bool OnToolsItem(const QString& name);
+    // The Preferences items and About; false for any other item.
+    bool OnPreferencesItem(const QString& name);
     void OnToolbar(ToolbarAction action);
     void InitialLayout();
     void SyncDriveItems();

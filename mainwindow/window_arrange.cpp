@@ -14,6 +14,8 @@
 #include "mainwindow/disk_map.h"
 #include "mainwindow/frag_gauge_view.h"
 #include "mainwindow/free_space_pie.h"
+#include "mainwindow/help_contexts.h"
+#include "mainwindow/help_system.h"
 #include "mainwindow/map_geometry.h"
 #include "mainwindow/progress_panel.h"
 #include "mainwindow/size_chart_view.h"
@@ -143,6 +145,10 @@ void NTQuilF::SaveWindowSize() { quillo::SaveWindowSize(store_, lastNormalHeight
 void NTQuilF::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         StopCommand();
+        return;
+    }
+    if (event->key() == Qt::Key_F1) {  // an open menu answers F1 itself (menu_help)
+        ShowHelpPopup(this, kMainWindowHelpContext);
         return;
     }
     if (event->text() == QString(QChar(5))) return;  // Ctrl+E is swallowed

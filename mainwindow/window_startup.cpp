@@ -26,29 +26,18 @@
 #include "mainwindow/window_view.h"
 #include "platform/browser_profiles.h"
 #include "platform/config_paths.h"
+#include "platform/program_folder.h"
 #include "platform/user_folders.h"
 
 namespace quillo::gui {
 namespace {
 
-std::string ApplicationFolder() {
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
-
-std::string ExecutableName() {
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string("quillo") : exe.filename().string();
-}
-
 // Beside the executable, or beside the option store when that folder is not
 // ours to write (an installed program).
 std::string LogFilePath() {
-    std::string folder = ApplicationFolder();
+    std::string folder = ProgramFolder();
     if (::access(folder.c_str(), W_OK) != 0) folder = ConfigFolder();
-    return folder + "/" + ExecutableName() + ".LOG";
+    return folder + "/" + ProgramFileName("quillo") + ".LOG";
 }
 
 }  // namespace
@@ -89,6 +78,8 @@ void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string
     TempPath = TempFolder.empty() ? "" : TempFolder + "/";
     const UserFolders userFolders = FindUserFolders(FindBrowserProfiles(), registry_);
     InternetCacheFolder = userFolders.internetCache;
+    HistoryFolder = userFolders.history;
+    ctx_->scan.DownloadedProgramsFolder = userFolders.downloadedPrograms;
 
     FillDriveMenu(driveMenu_, drives_);
     SyncDriveItems();

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Renders the main window after a Defragment of the demo disk's C: drive to
 # docs/main-window.png, and in the middle of one to docs/main-window-running.png
-# (offscreen, no display needed).
+# (offscreen, no display needed); then the Defrag page of the preferences
+# over the window to docs/preferences-defrag.png (on an X server of its own,
+# xvfb-run); then HexExplorer on a folder sector of a FAT32 volume to
+# docs/hexexplorer.png (offscreen).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/build.sh"
@@ -15,4 +18,27 @@ XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
 rm -f "$work/quillo.ini"  # the next window must not see the first disk
 XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
   "$root/build/quillo-window-shot" "$work/running.img" "$root/docs/main-window-running.png" during 1000x640
-echo "wrote docs/main-window.png and docs/main-window-running.png"
+rm -f "$work/quillo.ini"
+XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$root/build/quillo-settings-shot" "$work/demo.img" "$root/docs/preferences-defrag.png" DefragSettings_
+# A FAT32 folder with long names, a subfolder, a hidden file and a deleted one.
+files="$work/files"
+mkdir -p "$files"
+printf 'Dear friend,\n' > "$files/letter.txt"
+head -c 9000 /dev/zero > "$files/photo.jpg"
+echo notes > "$files/notes.txt"
+/usr/sbin/mkfs.fat -C -F 32 -s 1 -n PICTURES --invariant "$work/v32.img" 40960 >/dev/null
+export MTOOLS_SKIP_CHECK=1
+img=(-i "$work/v32.img")
+mmd "${img[@]}" ::Documents
+mcopy "${img[@]}" "$files/letter.txt" "::Documents/A letter to a friend.txt"
+mmd "${img[@]}" "::Documents/Holiday pictures"
+mcopy "${img[@]}" "$files/photo.jpg" "::Documents/Beach at sunset.jpg"
+mcopy "${img[@]}" "$files/notes.txt" ::Documents/NOTES.TXT
+mattrib "${img[@]}" +h ::Documents/NOTES.TXT
+mcopy "${img[@]}" "$files/notes.txt" ::Documents/README.TXT
+mcopy "${img[@]}" "$files/notes.txt" ::Documents/OLD.TXT
+mdel "${img[@]}" ::Documents/OLD.TXT
+XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
+  "$root/build/quillo-hex-shot" "$work/v32.img" "$root/docs/hexexplorer.png" "DOCUME~1   "
+echo "wrote docs/main-window.png, docs/main-window-running.png, docs/preferences-defrag.png and docs/hexexplorer.png"

@@ -11,6 +11,7 @@ packages=(
   dosfstools mtools
   trash-cli poppler-utils
   libsqlite3-dev sqlite3 xdg-user-dirs
+  desktop-file-utils
   python3
   xvfb xauth fonts-dejavu-core
 )

@@ -71,27 +71,34 @@ TEST_F(ScriptedDeviceReboot, RandomSubsetHoldsWholeSectorsOfRealWritesAndFollows
     EXPECT_TRUE(partlyKeptWrite);  // kept per sector, not per write
 }
 
+// Torn reboots cut the last multi-sector write at a sector boundary; the
+// writes before it are lost (TornLastWrite) or kept (TornInOrder), the
+// writes after it lost.
 TEST_F(ScriptedDeviceReboot, TornWriteCutsOnlyTheLastMultiSectorWrite) {
     ASSERT_TRUE(Write(d, 0, 1, 0xD0) && d.ResetDrive());
-    ASSERT_TRUE(Write(d, 2, 2, 0xA2));  // an earlier multi-sector write: lost
+    ASSERT_TRUE(Write(d, 2, 2, 0xA2));  // an earlier multi-sector write
     ASSERT_TRUE(Write(d, 8, 4, 0xB8));  // the one that tears
     ASSERT_TRUE(Write(d, 1, 1, 0xC1));  // later, single sector: lost
-    std::set<int> cuts;
-    for (uint64_t seed = 0; seed < 40; ++seed) {
-        const auto image = d.ImageAfterReboot(RebootMode::TornLastWrite, seed);
-        EXPECT_EQ(SectorFill(image, 0), 0xD0);
-        for (int s : {1, 2, 3}) EXPECT_EQ(SectorFill(image, s), s);
-        int j = 0;
-        while (j < 4 && SectorFill(image, 8 + j) == 0xB8) ++j;
-        for (int s = j; s < 4; ++s) EXPECT_EQ(SectorFill(image, 8 + s), 8 + s);
-        cuts.insert(j);
+    for (const auto& [mode, earlier] : {std::pair{RebootMode::TornLastWrite, 2}, std::pair{RebootMode::TornInOrder, 0xA2}}) {
+        std::set<int> cuts;
+        for (uint64_t seed = 0; seed < 40; ++seed) {
+            const auto image = d.ImageAfterReboot(mode, seed);
+            EXPECT_EQ(SectorFill(image, 0), 0xD0);
+            EXPECT_EQ(SectorFill(image, 1), 1);
+            for (int s : {2, 3}) EXPECT_EQ(SectorFill(image, s), earlier == 2 ? s : earlier);
+            int j = 0;
+            while (j < 4 && SectorFill(image, 8 + j) == 0xB8) ++j;
+            for (int s = j; s < 4; ++s) EXPECT_EQ(SectorFill(image, 8 + s), 8 + s);
+            cuts.insert(j);
+        }
+        EXPECT_EQ(cuts, (std::set<int>{1, 2, 3}));
     }
-    EXPECT_EQ(cuts, (std::set<int>{1, 2, 3}));
 
     ScriptedDevice single(NumberedImage(4));
     ASSERT_TRUE(single.Open() && Write(single, 3, 1, 0xAA));
     EXPECT_EQ(single.ImageAfterReboot(RebootMode::TornLastWrite, 5),
               single.ImageAfterReboot(RebootMode::DropUnflushed));
+    EXPECT_EQ(single.ImageAfterReboot(RebootMode::TornInOrder, 5), single.Image());
 }
 
 TEST_F(ScriptedDeviceFaults, FailsTheNumberedTransferAndChangesNothing) {

@@ -108,6 +108,51 @@ void SizeMap(EngineContext& ctx) {
                            kCellNone);
 }
 
+// Whether the chains of table copy `copy` (0 or 1) break a rule: a link
+// that leads outside the volume or to a cluster that is free, bad or
+// reserved, two links to one cluster, or a circle no head leads into.
+// `inspected`: fatinspect's report of the volume before the run.
+bool ChainRulesBroken(const std::vector<uint8_t>& image, const std::string& inspected, int copy) {
+    const std::string type = test::JsonField(inspected, "fat_type").value_or("");
+    const int bits = type == "FAT32" ? 32 : type == "FAT16" ? 16 : 12;
+    const int64_t start = (test::JsonNumber(inspected, "reserved_sectors").value_or(0) +
+                           copy * test::JsonNumber(inspected, "fat_sectors").value_or(0)) * kSectorSize;
+    const int64_t end = test::JsonNumber(inspected, "total_clusters").value_or(0) + 2;
+    if (start == 0 || image.size() < static_cast<size_t>(start + end * bits / 8 + 2)) return true;
+    const uint8_t* table = &image[static_cast<size_t>(start)];
+    const uint32_t endOfChain = bits == 12 ? 0xFF8 : bits == 16 ? 0xFFF8 : 0x0FFFFFF8;
+    auto entry = [&](int64_t c) -> uint32_t {
+        if (bits == 32) return le32(table + c * 4) & 0x0FFFFFFF;
+        if (bits == 16) return le16(table + c * 2);
+        const uint32_t word = le16(table + c * 3 / 2);
+        return (c & 1) ? word >> 4 : word & 0xFFF;
+    };
+    const uint32_t bad = endOfChain - 1;
+    auto isLink = [&](uint32_t v) { return v >= 2 && v < end; };
+    std::vector<bool> hasPredecessor(static_cast<size_t>(end), false);
+    int64_t used = 0;  // clusters holding a link or an end-of-chain mark
+    for (int64_t c = 2; c < end; ++c) {
+        const uint32_t next = entry(c);
+        if (next == 0 || next == bad) continue;
+        ++used;
+        if (next >= endOfChain) continue;
+        if (!isLink(next)) return true;  // past the volume, or reserved
+        const uint32_t after = entry(next);
+        if (after == 0 || after == bad || hasPredecessor[next]) return true;
+        hasPredecessor[next] = true;
+    }
+    int64_t reached = 0;
+    for (int64_t c = 2; c < end; ++c) {
+        const uint32_t v = entry(static_cast<uint32_t>(c));
+        if (hasPredecessor[c] || v == 0 || v == bad) continue;
+        for (uint32_t n = static_cast<uint32_t>(c); reached <= used; n = entry(n)) {
+            ++reached;
+            if (!isLink(entry(n))) break;
+        }
+    }
+    return reached != used;
+}
+
 bool StartsWith(const std::string& text, std::string_view head) {
     return text.compare(0, head.size(), head) == 0;
 }
@@ -283,6 +328,13 @@ std::string Complaint(const Verdict& verdict, const std::string& digest, bool al
         if (!allowDotDotWindow || !dotDotWindow.count(path)) text += "stale '..' in " + path + "; ";
     if (!text.empty()) text += "fsck said: " + verdict.fsckOutput;
     return text;
+}
+
+std::string TableComplaint(const std::vector<uint8_t>& image, const std::string& inspected) {
+    const bool first = !ChainRulesBroken(image, inspected, 0);
+    const bool second = !ChainRulesBroken(image, inspected, 1);
+    if (test::JsonField(inspected, "fat_type") == "FAT12") return first || second ? "" : "both table copies broken; ";
+    return std::string(first ? "" : "first table copy broken; ") + (second ? "" : "second table copy broken; ");
 }
 
 }  // namespace quillo::test

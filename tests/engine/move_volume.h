@@ -92,6 +92,12 @@ private:
     std::map<std::pair<uint64_t, uint64_t>, Verdict> verdicts_;
 };
 
+// Empty when the allocation tables of an image a power cut left keep their
+// chains well formed: each copy of a FAT16 or FAT32 table; of FAT12's two
+// copies, written one at a time, one at least. `inspected`: fatinspect's
+// report of the volume (its geometry).
+std::string TableComplaint(const std::vector<uint8_t>& image, const std::string& inspected);
+
 // Empty when the image keeps every file's content and the checkers report
 // nothing but lost clusters, differing table copies and, where
 // `allowDotDotWindow`, stale ".." entries of the scenario's subfolders.

@@ -3,6 +3,8 @@
 // other programs' changes, and the gap list and move table it keeps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 
 #include "analysis/chains.h"
@@ -111,7 +113,9 @@ TEST_P(MoveOnVolume, FilesAndFoldersMoveWithContentsAndVolumeIntact) {
     const int32_t moves = static_cast<int32_t>(test::ScenarioMoves().size());
     EXPECT_EQ(ctx().defrag.MovedCount, moves);
     EXPECT_EQ(ctx().defrag.MovedClusters, clustersMoved);
-    EXPECT_EQ(ctx().defrag.Flushes, 2 * moves);
+    // Two ordering points a move, more where its table writes need them.
+    EXPECT_GE(ctx().defrag.Flushes, 2 * moves);
+    EXPECT_EQ(ctx().defrag.Flushes, device().CountOf(Op::ResetDrive));
     EXPECT_EQ(ctx().defrag.PendingFragmentedCount, pendingBefore - fragmentedMoved);
     EXPECT_EQ(fragmentedMoved, 3);
     // The move table, in cluster order, names each moved file at its new place.
@@ -197,21 +201,34 @@ TEST_F(MoveWriteOrder, ClaimAndCopyAreFlushedBeforeTheSwitchAndTheSwitchBeforeTh
         device().ClearRecord();
         ASSERT_TRUE(MoveFile(ctx(), record, gap));
 
+        // Batches of writes between flushes: [cut claim], claim + data,
+        // directory, [cut old chain], free. A table write whose chain
+        // crosses a table sector goes first with those links cut, behind a
+        // flush of its own: BIG.DAT's chains cross both ways.
         const auto batches = device().WriteBatches();
-        ASSERT_EQ(batches.size(), 3u);
-        // Before the first flush: both table copies claimed, then the data.
-        const std::vector<WriteKind> first = Kinds(batches[0]);
-        ASSERT_GE(first.size(), 3u);
-        EXPECT_EQ(first[0], WriteKind::AllocationTable);
-        EXPECT_EQ(first[1], WriteKind::AllocationTable);
-        for (size_t k = 2; k < first.size(); ++k) EXPECT_EQ(first[k], WriteKind::FileData);
+        const size_t directory = static_cast<size_t>(
+            std::find_if(batches.begin(), batches.end(), [](const auto& b) {
+                return !b.empty() && b.front().kind == WriteKind::Directory;
+            }) - batches.begin());
+        ASSERT_TRUE(directory == 1 || directory == 2) << directory;
+        ASSERT_TRUE(batches.size() == directory + 2 || batches.size() == directory + 3) << batches.size();
+        if (path == "/BIG.DAT") EXPECT_EQ(batches.size(), 5u);
+        if (directory == 2) EXPECT_EQ(Kinds(batches[0]), std::vector<WriteKind>(2, WriteKind::AllocationTable));
+        // Before the switch: both table copies claimed, then the data.
+        const std::vector<WriteKind> claim = Kinds(batches[directory - 1]);
+        ASSERT_GE(claim.size(), 3u);
+        EXPECT_EQ(claim[0], WriteKind::AllocationTable);
+        EXPECT_EQ(claim[1], WriteKind::AllocationTable);
+        for (size_t k = 2; k < claim.size(); ++k) EXPECT_EQ(claim[k], WriteKind::FileData);
         // Between the flushes: the directory only.
-        EXPECT_EQ(Kinds(batches[1]), std::vector<WriteKind>(directoryWrites.at(path), WriteKind::Directory));
-        // After the second flush: the old chain freed in both copies (a
-        // fragmented file's runs may share table sectors).
-        EXPECT_EQ(Kinds(batches[2]).size() % 2, 0u);
-        EXPECT_GE(Kinds(batches[2]).size(), 2u);
-        for (WriteKind k : Kinds(batches[2])) EXPECT_EQ(k, WriteKind::AllocationTable);
+        EXPECT_EQ(Kinds(batches[directory]), std::vector<WriteKind>(directoryWrites.at(path), WriteKind::Directory));
+        // After: the old chain freed in both copies (a fragmented file's
+        // runs may share table sectors).
+        for (size_t b = directory + 1; b < batches.size(); ++b) {
+            EXPECT_EQ(Kinds(batches[b]).size() % 2, 0u);
+            EXPECT_GE(Kinds(batches[b]).size(), 2u);
+            for (WriteKind k : Kinds(batches[b])) EXPECT_EQ(k, WriteKind::AllocationTable);
+        }
     }
 }
 

@@ -43,6 +43,20 @@ std::vector<uint8_t> ScriptedDevice::ImageAfterReboot(RebootMode mode, uint64_t 
             break;
         }
         break;
+    case RebootMode::TornInOrder: {
+        size_t torn = unflushed_.size();
+        for (size_t i = unflushed_.size(); i-- > 0;)
+            if (unflushed_[i].data.size() > kSectorSize) {
+                torn = i;
+                break;
+            }
+        for (size_t i = 0; i < torn; ++i) putSectors(unflushed_[i], 0, static_cast<uint32_t>(unflushed_[i].data.size() / kSectorSize));
+        if (torn < unflushed_.size()) {
+            const uint32_t sectors = static_cast<uint32_t>(unflushed_[torn].data.size() / kSectorSize);
+            putSectors(unflushed_[torn], 0, 1 + static_cast<uint32_t>(rng() % (sectors - 1)));
+        }
+        break;
+    }
     }
     return platter;
 }
@@ -137,9 +151,19 @@ bool ScriptedDevice::Open() {
     return true;
 }
 
+bool ScriptedDevice::OpenReadOnly() {
+    Request& r = Record(Op::OpenReadOnly);
+    if (powerCut_ || otherHolder_ || (open_ && !readOnly_)) return false;
+    open_ = true;
+    readOnly_ = true;
+    r.result = 1;
+    return true;
+}
+
 void ScriptedDevice::Close() {
     Record(Op::Close);
     open_ = false;
+    readOnly_ = false;
     level_ = -1;
 }
 
@@ -154,7 +178,7 @@ bool ScriptedDevice::LockVolume(int level, bool othersMayWrite) {
     Request& r = Record(Op::LockVolume);
     r.level = level;
     r.othersMayWrite = othersMayWrite;
-    if (!Live() || level < 0 || level > 3) return false;
+    if (!Live() || readOnly_ || level < 0 || level > 3) return false;
     if (TakeFailure(failingLocks_[level])) return false;
     bool allowed = false;
     switch (level) {
@@ -246,7 +270,7 @@ bool ScriptedDevice::WriteSectors(uint32_t start, uint32_t count, const uint8_t*
     r.count = count;
     r.kind = kind;
     r.number = ++writesCounted_;
-    const bool ok = Live() && InVolume(start, count) && !failingWrites_.count(r.number);
+    const bool ok = Live() && !readOnly_ && InVolume(start, count) && !failingWrites_.count(r.number);
     if (ok && count > 0) {
         const uint64_t bytes = uint64_t{count} * kSectorSize;
         std::memcpy(current_.data() + uint64_t{start} * kSectorSize, buffer, bytes);

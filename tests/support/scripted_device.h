@@ -29,6 +29,9 @@ enum class RebootMode {
     KeepRandomSubset,  // each sector of each unflushed write kept or lost at random
     TornLastWrite,     // unflushed writes lost, except the first part of the last
                        // multi-sector one
+    TornInOrder,       // unflushed writes reached the platter in order until the
+                       // power went in the middle of the last multi-sector one:
+                       // kept up to it, its first part, nothing after
 };
 
 class ScriptedDevice final : public VolumeDevice {
@@ -38,7 +41,7 @@ public:
 
     enum class Op {
         Open, Close, GetLockState, LockVolume, UnlockVolume, GetLockFlagState,
-        EnumOpenFile, FindSwapFile, GetFirstCluster, ResetDrive, Read, Write,
+        EnumOpenFile, FindSwapFile, GetFirstCluster, ResetDrive, Read, Write, OpenReadOnly,
     };
 
     // Result recorded for an UnlockVolume request.
@@ -125,6 +128,8 @@ public:
 
     // --- VolumeDevice --------------------------------------------------------
     bool Open() override;
+    // Fails while another holder is scripted; writes and locks then fail.
+    bool OpenReadOnly() override;
     void Close() override;
     bool IsOpen() const override { return open_; }
     int GetLockState() override;
@@ -158,6 +163,7 @@ private:
     std::vector<UnflushedWrite> unflushed_;
 
     bool open_ = false;
+    bool readOnly_ = false;
     bool powerCut_ = false;
     int level_ = -1;
 
