@@ -106,7 +106,9 @@ private slots:
         hooks.beep = [] {};
         hooks.endProgram = [] {};
         NTQuilF main(hooks);
-        main.FormLoad({}, "");  // start-up finds the first profile's cache folder
+        main.FormLoad({}, "");  // start-up finds the first profile's folders
+        QCOMPARE(main.HistoryFolder, profile_ + "/");
+        QCOMPARE(main.ctx().scan.DownloadedProgramsFolder, home_->home() + "/");  // no user-dirs.dirs: the home
         QStringList titles;
         QTimer closer;
         closer.setInterval(20);
