@@ -1,6 +1,5 @@
 #include "engine/internet_list.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 #include <map>
 
 #include "platform/config_paths.h"
+#include "platform/folder_names.h"
 #include "platform/profile_lock.h"
 #include "platform/trash.h"
 
@@ -36,18 +36,13 @@ std::string FolderOf(const std::string& path) { return path.substr(0, path.find_
 // profile's other text files (a module list, say) out of the list.
 std::vector<std::string> CookieFileNames(const std::string& folder) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            struct stat st {};
-            if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".txt") == 0 &&
-                ::lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                IsCookieTextFile(folder + "/" + name))
-                names.push_back(name);
-        }
-        ::closedir(dir);
+    for (const std::string& name : SortedFolderNames(folder)) {
+        const std::string path = folder + "/" + name;
+        struct stat st {};
+        if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".txt") == 0 && ::lstat(path.c_str(), &st) == 0 &&
+            S_ISREG(st.st_mode) && IsCookieTextFile(path))
+            names.push_back(name);
     }
-    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -83,32 +78,41 @@ FillEnd InternetCacheSource::Fill(ListSink& sink) {
     profiles_ = FindBrowserProfiles();
     const std::string user = UserName();
     int entries = 0;
-    for (size_t p = 0; p < profiles_.size(); ++p) {
+    FillEnd end;
+    bool full = false;
+    // One entry: false ends the listing (a stop, or the list is full).
+    auto add = [&](Item item, std::vector<RowField> fields) {
+        if (++entries % kEntriesPerYield == 0 && !sink.KeepGoing()) {
+            end.stopped = true;
+            return false;
+        }
+        const UrlRowText shown = UrlRowOf(item.url, cookieMode_);
+        if (shown.listed && !AddItem(sink, shown, std::move(item), std::move(fields))) {
+            full = true;
+            return false;
+        }
+        return true;
+    };
+    for (size_t p = 0; p < profiles_.size() && !end.stopped && !full; ++p) {
         const BrowserProfile& profile = profiles_[p];
         const RowField browser{"browser", BrowserName(profile.browser)}, name{"profile", profile.name};
-        std::vector<Item> found;
-        std::vector<std::vector<RowField>> fields;
         if (!cookieMode_) {
-            for (CacheEntry& entry : ReadCacheEntries(profile)) {
-                fields.push_back({{"url", entry.url}, browser, name});
-                found.push_back({Item::Kind::CacheEntry, p, entry.url, std::move(entry), {}, "", {}});
-            }
-        } else {
-            for (const CookieGroup& group : ReadCookieGroups(profile.cookieStore, profile.browser).value_or(std::vector<CookieGroup>{})) {
-                fields.push_back({{"host", group.host}, {"path", group.path},
-                                  {"cookies", static_cast<int64_t>(group.cookies)}, browser, name});
-                found.push_back({Item::Kind::Cookies, p, kCookiePrefix + user + "@" + group.host + group.path, {},
-                                 group, "", {}});
-            }
+            ReadCacheEntries(profile, [&](CacheEntry entry) {
+                std::vector<RowField> fields{{"url", entry.url}, browser, name};
+                return add({Item::Kind::CacheEntry, p, entry.url, std::move(entry), {}, "", {}}, std::move(fields));
+            });
+            continue;
         }
-        for (size_t i = 0; i < found.size(); ++i) {
-            if (++entries % kEntriesPerYield == 0 && !sink.KeepGoing()) return {true, false, ""};
-            const UrlRowText shown = UrlRowOf(found[i].url, cookieMode_);
-            if (shown.listed && !AddItem(sink, shown, std::move(found[i]), std::move(fields[i]))) return {};
+        for (const CookieGroup& group : ReadCookieGroups(profile.cookieStore, profile.browser).value_or(std::vector<CookieGroup>{})) {
+            std::vector<RowField> fields{{"host", group.host}, {"path", group.path},
+                                         {"cookies", static_cast<int64_t>(group.cookies)}, browser, name};
+            if (!add({Item::Kind::Cookies, p, kCookiePrefix + user + "@" + group.host + group.path, {}, group, "", {}},
+                     std::move(fields)))
+                break;
         }
     }
-    if (cookieMode_) AddCookieFiles(sink);
-    return {};
+    if (cookieMode_ && !end.stopped && !full) AddCookieFiles(sink);
+    return end;
 }
 
 bool InternetCacheSource::AddItem(ListSink& sink, const UrlRowText& shown, Item item, std::vector<RowField> fields) {

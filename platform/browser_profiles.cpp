@@ -1,11 +1,11 @@
 #include "platform/browser_profiles.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 
 #include "platform/config_paths.h"
+#include "platform/folder_names.h"
 #include "platform/ini_file.h"
 
 namespace quillo {
@@ -73,17 +73,10 @@ void AddFirefoxProfiles(const std::string& root, std::vector<BrowserProfile>& pr
 
 void AddChromiumProfiles(std::vector<BrowserProfile>& profiles) {
     const std::string root = ConfigFolder() + "/chromium";
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(root.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.' && IsFile(root + "/" + entry->d_name + "/Preferences"))
-                names.emplace_back(entry->d_name);
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return (a == "Default") != (b == "Default") ? a == "Default" : a < b;
-    });
+    std::vector<std::string> names = SortedFolderNames(root);
+    std::stable_partition(names.begin(), names.end(), [](const std::string& name) { return name == "Default"; });
     for (const std::string& name : names) {
+        if (!IsFile(root + "/" + name + "/Preferences")) continue;
         BrowserProfile profile;
         profile.browser = Browser::Chromium;
         profile.folder = root + "/" + name;

@@ -1,17 +1,15 @@
 #include "platform/cache_entries.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <map>
 
 #include "common/big_endian.h"
 #include "common/little_endian.h"
+#include "platform/folder_names.h"
 
 namespace quillo {
 namespace {
@@ -99,17 +97,6 @@ std::string SimpleEntryHash(const std::string& name) {
     return name.substr(0, 16);
 }
 
-std::vector<std::string> SortedNames(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace
 
 std::string CacheKeyUrl(Browser browser, const std::string& key) {
@@ -138,29 +125,35 @@ std::string CacheKeyUrl(Browser browser, const std::string& key) {
     return rest.substr(rest.find_last_of(' ') + 1);
 }
 
-std::vector<CacheEntry> ReadCacheEntries(const BrowserProfile& profile) {
+bool ReadCacheEntries(const BrowserProfile& profile, const std::function<bool(CacheEntry)>& visit) {
     const std::string folder = profile.CacheEntriesFolder();
-    std::vector<CacheEntry> entries;
     if (profile.browser == Browser::Firefox) {
-        for (const std::string& name : SortedNames(folder)) {
+        for (const std::string& name : SortedFolderNames(folder)) {
             const std::string path = folder + "/" + name;
-            if (const auto url = EntryUrl(Browser::Firefox, path)) entries.push_back({*url, {path}});
+            const auto url = EntryUrl(Browser::Firefox, path);
+            if (url && !visit({*url, {path}})) return false;
         }
-        return entries;
+        return true;
     }
-    // One entry per hash, named by the first of its files that reads.
-    std::map<std::string, std::pair<std::optional<std::string>, std::vector<std::string>>> byHash;
-    for (const std::string& name : SortedNames(folder)) {
-        const std::string hash = SimpleEntryHash(name);
-        if (hash.empty()) continue;
+    // The files of one entry lie next to each other in name order; the
+    // entry is named by the first of them that reads.
+    std::string hash;
+    std::optional<std::string> url;
+    std::vector<std::string> files;
+    for (const std::string& name : SortedFolderNames(folder)) {
+        const std::string nameHash = SimpleEntryHash(name);
+        if (nameHash.empty()) continue;
+        if (nameHash != hash) {
+            if (url && !visit({*url, std::move(files)})) return false;
+            hash = nameHash;
+            url.reset();
+            files.clear();
+        }
         const std::string path = folder + "/" + name;
-        auto& [url, files] = byHash[hash];
         if (!url) url = EntryUrl(Browser::Chromium, path);
         files.push_back(path);
     }
-    for (auto& [hash, entry] : byHash)
-        if (entry.first) entries.push_back({*entry.first, std::move(entry.second)});
-    return entries;
+    return !url || visit({*url, std::move(files)});
 }
 
 bool DeleteCacheEntry(const BrowserProfile& profile, const CacheEntry& entry) {

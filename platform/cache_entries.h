@@ -21,6 +21,7 @@
 // isolation sites and the URL separated by blanks: "1/0/_dk_http://a.test
 // http://a.test http://a.test/x.png"; older keys are the URL alone.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,9 +35,10 @@ struct CacheEntry {
     std::vector<std::string> files;  // every file of the entry, full paths
 };
 
-// The entries of `profile`'s disk cache, in file-name order; files that are
-// not entries, or are damaged, are passed over.
-std::vector<CacheEntry> ReadCacheEntries(const BrowserProfile& profile);
+// Hands each entry of `profile`'s disk cache to `visit`, in file-name
+// order, until it returns false (then false). Files that are not entries,
+// or are damaged, are passed over.
+bool ReadCacheEntries(const BrowserProfile& profile, const std::function<bool(CacheEntry)>& visit);
 
 // Removes the entry's files, each only while it still holds an entry for
 // the same URL. True when none of them is left.

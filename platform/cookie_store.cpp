@@ -1,6 +1,5 @@
 #include "platform/cookie_store.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -10,9 +9,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 #include <utility>
 
 #include "platform/config_paths.h"
+#include "platform/folder_names.h"
 #include "platform/ini_file.h"
 
 namespace quillo {
@@ -76,8 +77,8 @@ bool CopyFile(const std::string& from, const std::string& to) {
 class PrivateCopy {
 public:
     explicit PrivateCopy(const std::string& store) {
-        const std::string base = TemporaryFolder().empty() ? "/tmp" : TemporaryFolder();
-        std::string pattern = base + "/quillo-cookies-XXXXXX";
+        const std::string temporary = TemporaryFolder();
+        std::string pattern = (temporary.empty() ? "/tmp" : temporary) + "/quillo-cookies-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) return;
         folder_ = pattern;
         const std::string copy = folder_ + "/store.sqlite";
@@ -88,11 +89,8 @@ public:
     }
     ~PrivateCopy() {
         if (folder_.empty()) return;
-        if (DIR* dir = ::opendir(folder_.c_str())) {
-            while (const dirent* entry = ::readdir(dir))
-                if (entry->d_name[0] != '.') ::unlink((folder_ + "/" + entry->d_name).c_str());
-            ::closedir(dir);
-        }
+        // Ours alone: the copy, its journal, and what SQLite made beside it.
+        for (const std::string& name : SortedFolderNames(folder_)) ::unlink((folder_ + "/" + name).c_str());
         ::rmdir(folder_.c_str());
     }
     PrivateCopy(const PrivateCopy&) = delete;
@@ -132,12 +130,8 @@ std::optional<std::vector<CookieGroup>> ReadCookieGroups(const std::string& stor
 bool IsCookieTextFile(const std::string& path) {
     std::string text;
     if (!ReadSmallFile(path, 16u << 20, text)) return false;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

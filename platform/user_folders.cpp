@@ -1,6 +1,7 @@
 #include "platform/user_folders.h"
 
 #include <optional>
+#include <sstream>
 
 #include "platform/config_paths.h"
 #include "platform/ini_file.h"
@@ -14,12 +15,8 @@ namespace {
 // it; nullopt when it is not assigned.
 std::optional<std::string> ShellAssignment(const std::string& text, const std::string& name) {
     std::optional<std::string> value;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
         if (line.rfind(name + "=", 0) != 0) continue;
         std::string v = line.substr(name.size() + 1);
         if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
