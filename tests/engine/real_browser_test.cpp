@@ -42,16 +42,13 @@ server.serve_forever()
 )";
 
 // Prefs that keep Firefox off the network apart from our server.
-constexpr const char* kQuietFirefox =
-    "user_pref(\"app.update.enabled\", false);\n"
-    "user_pref(\"browser.safebrowsing.malware.enabled\", false);\n"
-    "user_pref(\"browser.safebrowsing.phishing.enabled\", false);\n"
-    "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-    "user_pref(\"toolkit.telemetry.enabled\", false);\n"
-    "user_pref(\"network.captive-portal-service.enabled\", false);\n"
-    "user_pref(\"network.connectivity-service.enabled\", false);\n"
-    "user_pref(\"extensions.update.enabled\", false);\n"
-    "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n";
+constexpr const char* kQuietFirefox = R"(user_pref("app.update.enabled", false);
+user_pref("browser.safebrowsing.malware.enabled", false);
+user_pref("browser.safebrowsing.phishing.enabled", false);
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("network.captive-portal-service.enabled", false);
+user_pref("network.connectivity-service.enabled", false);
+)";
 
 std::string ReadAll(const std::string& path) {
     std::stringstream text;
@@ -59,8 +56,8 @@ std::string ReadAll(const std::string& path) {
     return text.str();
 }
 
-std::vector<std::string> ListedTexts(const char* prefix, bool deleteMatching, const std::string& needle,
-                                     std::string* message) {
+// The rows of a list; those holding `needle` are deleted, and the delete's message kept.
+std::vector<std::string> ListAndDelete(const char* prefix, const std::string& needle, std::string& message) {
     testing::ScriptedDrive drive;
     ListEnvironment env{drive.ctx, "/tmp/", {}};
     InternetCacheSource source(env, prefix);
@@ -69,7 +66,7 @@ std::vector<std::string> ListedTexts(const char* prefix, bool deleteMatching, co
     std::vector<ListRow> chosen;
     for (const ListRow& row : sink.rows)
         if (row.text.find(needle) != std::string::npos) chosen.push_back(row);
-    if (deleteMatching) *message = source.Delete(chosen).message;
+    message = source.Delete(chosen).message;
     return sink.Texts();
 }
 
@@ -116,11 +113,11 @@ TEST(RealBrowserTest, ListedUrlsAndCookiesAreGoneForTheBrowserAfterADelete) {
         ASSERT_EQ(requests.find("/img.png"), std::string::npos) << requests;
 
         std::string message = "unset";
-        const auto urls = ListedTexts("http:", true, site + "/", &message);
+        const auto urls = ListAndDelete("http:", site + "/", message);
         EXPECT_TRUE(Has(urls, site + "/set/page") && Has(urls, site + "/img.png")) << ::testing::PrintToString(urls);
         EXPECT_EQ(message, "");
         const std::string me = UserName() + "@127.0.0.1/";
-        const auto cookies = ListedTexts("Cookie:", true, me, &message);
+        const auto cookies = ListAndDelete("Cookie:", me, message);
         EXPECT_TRUE(Has(cookies, me) && Has(cookies, me + "sub")) << ::testing::PrintToString(cookies);
         EXPECT_EQ(message, "");
 
