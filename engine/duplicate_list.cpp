@@ -1,6 +1,5 @@
 #include "engine/duplicate_list.h"
 
-#include "common/engine_context.h"
 #include "engine/duplicate_scan.h"
 #include "engine/volume_file_delete.h"
 #include "platform/config_paths.h"
@@ -12,6 +11,7 @@ FillEnd DuplicateListSource::Fill(ListSink& sink) {
     scan_ = &scan;
     const FillEnd end = scan.Run();
     scan_ = nullptr;
+    errorStop_ = end.errorStop;
     return end;
 }
 
@@ -23,7 +23,7 @@ bool DuplicateListSource::HoldsVolume() const { return scan_ != nullptr && scan_
 
 DeleteOutcome DuplicateListSource::Delete(const std::vector<ListRow>& selected) {
     DeleteOutcome outcome;
-    if (env_.ctx.run.ErrorStop != 0) return outcome;
+    if (errorStop_) return outcome;
     int deleted = 0;
     for (auto row = selected.rbegin(); row != selected.rend(); ++row) {
         if (row->key.size() < 2) continue;

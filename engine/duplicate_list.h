@@ -19,6 +19,7 @@ public:
 
 private:
     DuplicateScan* scan_ = nullptr;  // while Fill runs
+    bool errorStop_ = false;         // the last scan ended on an error: nothing is deleted
 };
 
 }  // namespace quillo

@@ -1,6 +1,8 @@
 #include "engine/duplicate_scan.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 #include "common/engine_context.h"
 #include "disk/drive_menu.h"
@@ -119,22 +121,23 @@ void DuplicateScan::WalkFolder(EngineContext& ctx, uint32_t cluster, int32_t fol
     }
 }
 
+// Slot by slot, in each bucket's order: the first slot of a name that a
+// later slot bears too is listed with every later slot of that name, in
+// their order. The later slots of each name are found through an index of
+// the bucket by name, so a bucket costs one pass, not one pass per slot.
 bool DuplicateScan::Compare() {
     const int stepsLeft = kLastProgressStep - progress_;
     const size_t per = stepsLeft > 0 ? records_.size() / static_cast<size_t>(stepsLeft) : 0;
     size_t counted = 0;
     for (std::vector<Slot>& slots : buckets_) {
+        std::unordered_map<std::string_view, std::vector<uint32_t>> byName;
+        for (uint32_t i = 0; i < slots.size(); ++i) byName[slots[i].longName].push_back(i);
         for (size_t i = 0; i < slots.size(); ++i) {
-            const uint16_t key = slots[i].key;
-            if (key != 0) {
-                const std::string& name = slots[i].longName;
-                size_t j = i + 1;
-                while (j < slots.size() && !(slots[j].key == key && slots[j].longName == name)) ++j;
-                if (j < slots.size()) {
-                    if (!AddRowFor(slots[i])) return false;
-                    slots[i].key = 0;
-                    for (size_t k = j; k < slots.size(); ++k) {
-                        if (slots[k].key != key || slots[k].longName != name) continue;
+            if (slots[i].key != 0) {
+                const std::vector<uint32_t>& same = byName[slots[i].longName];
+                if (same.size() > 1) {
+                    for (uint32_t k : same) {
+                        if (slots[k].key == 0) continue;
                         if (!AddRowFor(slots[k])) return false;
                         slots[k].key = 0;
                     }

@@ -5,8 +5,7 @@
 //
 // A file takes part unless it is read-only, hidden or system, or empty (no
 // first cluster). Files are bucketed by the first byte of their 8.3 name
-// (32 buckets) and matched by long-name length, then by the long name
-// itself, letter case counting.
+// (32 buckets) and matched by the long name, letter case counting.
 #include <cstdint>
 #include <string>
 #include <vector>

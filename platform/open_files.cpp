@@ -4,28 +4,19 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "platform/process_list.h"
+
 namespace quillo {
-namespace {
-
-bool IsNumber(const char* name) {
-    if (*name == '\0') return false;
-    for (; *name != '\0'; ++name)
-        if (!std::isdigit(static_cast<unsigned char>(*name))) return false;
-    return true;
-}
-
-}  // namespace
 
 OpenFileSet OpenFileSet::Scan(const std::string& procRoot) {
     OpenFileSet set;
     if (DIR* proc = ::opendir(procRoot.c_str())) {
         while (const dirent* entry = ::readdir(proc))
-            if (IsNumber(entry->d_name)) set.AddDescriptors(procRoot + "/" + entry->d_name + "/fd");
+            if (IsNumberName(entry->d_name)) set.AddDescriptors(procRoot + "/" + entry->d_name + "/fd");
         ::closedir(proc);
     }
     set.AddLocks(procRoot + "/locks");
@@ -36,7 +27,7 @@ void OpenFileSet::AddDescriptors(const std::string& fdFolder) {
     DIR* fds = ::opendir(fdFolder.c_str());
     if (fds == nullptr) return;  // not ours to read, or gone
     while (const dirent* entry = ::readdir(fds)) {
-        if (!IsNumber(entry->d_name)) continue;
+        if (!IsNumberName(entry->d_name)) continue;
         // stat follows the descriptor's link to the open file itself, also
         // when its name was removed or replaced since.
         struct stat st {};

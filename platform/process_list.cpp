@@ -10,13 +10,6 @@
 namespace quillo {
 namespace {
 
-bool IsProcessFolder(const char* name) {
-    if (*name == '\0') return false;
-    for (; *name != '\0'; ++name)
-        if (!std::isdigit(static_cast<unsigned char>(*name))) return false;
-    return true;
-}
-
 bool ReadWhole(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
@@ -42,12 +35,19 @@ std::string ExecutableOf(const std::string& folder) {
 
 }  // namespace
 
+bool IsNumberName(const char* name) {
+    if (*name == '\0') return false;
+    for (; *name != '\0'; ++name)
+        if (!std::isdigit(static_cast<unsigned char>(*name))) return false;
+    return true;
+}
+
 std::vector<std::string> RunningExecutables(const std::string& procRoot) {
     std::vector<std::string> paths;
     DIR* proc = ::opendir(procRoot.c_str());
     if (proc == nullptr) return paths;
     while (const dirent* entry = ::readdir(proc)) {
-        if (!IsProcessFolder(entry->d_name)) continue;
+        if (!IsNumberName(entry->d_name)) continue;
         const std::string path = ExecutableOf(procRoot + "/" + entry->d_name);
         if (!path.empty()) paths.push_back(path);
     }

@@ -12,4 +12,8 @@ namespace quillo {
 // while we look are left out.
 std::vector<std::string> RunningExecutables(const std::string& procRoot = "/proc");
 
+// Whether a name under /proc (a process) or /proc/<pid>/fd (a descriptor)
+// is a number: digits only.
+bool IsNumberName(const char* name);
+
 }  // namespace quillo

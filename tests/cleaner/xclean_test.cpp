@@ -25,6 +25,7 @@
 #include "mainwindow/image_toolbar.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/menu_bar.h"
+#include "tests/support/attached_world.h"
 #include "tests/support/test_images.h"
 
 using namespace quillo;
@@ -82,21 +83,6 @@ QStringList Rows(const CleanerList& list) {
     return rows;
 }
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-// An engine context for the window, over whatever drives a test attaches.
-struct World {
-    explicit World(std::vector<AttachedDisk> disks = {})
-        : table(AssignDriveLetters(disks).drives), ctx(view, clock, table) {
-        FillDriveMenu(menu, table);
-        ctx.driveMenu = &menu;
-    }
-    DriveTable table;
-    DriveMenu menu;
-    QuietView view;
-    SystemClock clock;
-    EngineContext ctx;
-};
 
 }  // namespace
 
@@ -105,7 +91,7 @@ class XcleanTest : public QObject {
 private:
     quillo::test::TempDir dir_;
     std::string tmp_;
-    std::unique_ptr<World> world_;
+    std::unique_ptr<quillo::test::AttachedWorld> world_;
     std::unique_ptr<ListEnvironment> env_;
     Recorder said_;
 
@@ -122,7 +108,7 @@ private slots:
         tmp_ = dir_.File("tmp-" + std::to_string(std::rand()));
         fs::create_directories(tmp_);
         setenv("XDG_DATA_HOME", dir_.File("data").c_str(), 1);
-        world_ = std::make_unique<World>();
+        world_ = std::make_unique<quillo::test::AttachedWorld>();
         env_ = std::make_unique<ListEnvironment>(ListEnvironment{world_->ctx, tmp_ + "/", {}});
     }
 
@@ -170,7 +156,7 @@ private slots:
     }
 
     void TempsSortedWithCountAndDeleteAsksFirst() {
-        for (const char* name : {"b.tmp", "A.tmp", "c.tmp"}) WriteText(tmp_ + "/" + name, "x");
+        for (const char* name : {"b.tmp", "A.tmp", "c.tmp"}) quillo::test::WriteFileText(tmp_ + "/" + name, "x");
         auto w = Open("Temps");
         QVERIFY(w);
         const QString today = QString::fromStdString(ShortDate(std::time(nullptr)));
@@ -215,7 +201,7 @@ private slots:
         QVERIFY(w);
         QTest::mouseClick(w->List(0).viewport(), Qt::RightButton, {}, QPoint(10, 5));
         QVERIFY(said_.menus.empty());  // an empty list: nothing
-        WriteText(tmp_ + "/one.tmp", "x");
+        quillo::test::WriteFileText(tmp_ + "/one.tmp", "x");
         w->DeleteCommand();            // nothing selected: only the message
         w = Open("Temps");
         said_.menuChoice = 7002;
@@ -258,7 +244,7 @@ private slots:
         while (!text.empty() && (text.back() == '\n' || text.back() == '\f' || text.back() == ' ')) text.pop_back();
         QCOMPARE(QString::fromStdString(text), QString("Temporary files (0)"));
 
-        WriteText(tmp_ + "/row.tmp", "x");
+        quillo::test::WriteFileText(tmp_ + "/row.tmp", "x");
         w = Open("Temps");
         CleanerHooks hooks = said_.Hooks();
         auto failing = std::make_unique<Xclean>(*env_, "Temps", nullptr, [&] {
@@ -309,12 +295,12 @@ private slots:
         if (!quillo::test::HaveFatTools()) QSKIP("mkfs.fat or mtools missing");
         const std::string image = dir_.File("dup.img");
         QVERIFY(quillo::test::MakeFragImage(image, "--fat 16 --size-mb 16 --files 40 --dirs 3 --seed 8"));
-        WriteText(dir_.File("same"), "same bytes");
+        quillo::test::WriteFileText(dir_.File("same"), "same bytes");
         QCOMPARE(quillo::test::RunCommand("mcopy -i " + ShellQuote(image) + " " + ShellQuote(dir_.File("same")) +
                                           " '::Same file.txt' && mmd -i " + ShellQuote(image) + " ::TWIN && mcopy -i " +
                                           ShellQuote(image) + " " + ShellQuote(dir_.File("same")) + " '::TWIN/Same file.txt'"),
                  0);
-        world_ = std::make_unique<World>(std::vector<AttachedDisk>{{image, false}});
+        world_ = std::make_unique<quillo::test::AttachedWorld>(std::vector<AttachedDisk>{{image, false}});
         env_ = std::make_unique<ListEnvironment>(ListEnvironment{world_->ctx, tmp_ + "/", {}});
 
         said_ = Recorder{};

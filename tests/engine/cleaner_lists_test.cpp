@@ -20,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 void SetAge(const std::string& path, int days) {
     const std::time_t when = std::time(nullptr) - static_cast<std::time_t>(days) * 86400;
@@ -112,8 +111,8 @@ protected:
 
 TEST_F(FolderListTest, RowsArePathBelowTheFolderAndShortDateAuxiliaryHoldsFolders) {
     fs::create_directories(tmp_ + "/a/b");
-    WriteText(tmp_ + "/a/b/deep.tmp", "x");
-    WriteText(tmp_ + "/top.tmp", "x");
+    test::WriteFileText(tmp_ + "/a/b/deep.tmp", "x");
+    test::WriteFileText(tmp_ + "/top.tmp", "x");
     SetAge(tmp_ + "/top.tmp", 3);
     const std::vector<std::string> rows = Fill();
     EXPECT_EQ(rows, (std::vector<std::string>{"top.tmp\t" + ShortDate(std::time(nullptr) - 3 * 86400),
@@ -126,8 +125,8 @@ TEST_F(FolderListTest, RowsArePathBelowTheFolderAndShortDateAuxiliaryHoldsFolder
 
 // The read-only rule: a file we may not write goes only when 7 or more days old.
 TEST_F(FolderListTest, ReadOnlyFileOfTenDaysGoesOneOfYesterdayStays) {
-    WriteText(tmp_ + "/old.tmp", "x");
-    WriteText(tmp_ + "/new.tmp", "x");
+    test::WriteFileText(tmp_ + "/old.tmp", "x");
+    test::WriteFileText(tmp_ + "/new.tmp", "x");
     ::chmod((tmp_ + "/old.tmp").c_str(), 0444);
     ::chmod((tmp_ + "/new.tmp").c_str(), 0444);
     SetAge(tmp_ + "/old.tmp", 10);
@@ -147,14 +146,14 @@ TEST_F(FolderListTest, DeleteTakesOnlyTheListedFileThenTheFoldersLeftEmpty) {
     fs::create_directories(tmp_ + "/gone/empty inside");
     fs::create_directories(tmp_ + "/kept/sub");
     fs::create_directories(tmp_ + "/parent/full");
-    WriteText(tmp_ + "/gone/a.tmp", "x");
-    WriteText(tmp_ + "/kept/sub/b.tmp", "x");
-    WriteText(tmp_ + "/parent/full/stays.tmp", "x");
-    WriteText(tmp_ + "/swapped.tmp", "listed");
+    test::WriteFileText(tmp_ + "/gone/a.tmp", "x");
+    test::WriteFileText(tmp_ + "/kept/sub/b.tmp", "x");
+    test::WriteFileText(tmp_ + "/parent/full/stays.tmp", "x");
+    test::WriteFileText(tmp_ + "/swapped.tmp", "listed");
     Fill();
     // Replaced between listing and deleting: not the file the user chose.
     fs::rename(tmp_ + "/swapped.tmp", tmp_ + "/aside.tmp");
-    WriteText(tmp_ + "/swapped.tmp", "replacement");
+    test::WriteFileText(tmp_ + "/swapped.tmp", "replacement");
     const DeleteOutcome outcome =
         source_.Delete({Row("gone/a.tmp"), Row("kept/sub/b.tmp"), Row("swapped.tmp")});
     EXPECT_EQ(outcome.message, "");

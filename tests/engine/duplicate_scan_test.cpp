@@ -8,10 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "disk/drive_menu.h"
-#include "disk/drive_table.h"
 #include "engine/list_source.h"
-#include "tests/support/engine_fixture.h"
+#include "tests/support/attached_world.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/test_images.h"
 
@@ -55,19 +53,12 @@ protected:
         Run("mcopy -m -o -i IMG " + ShellQuote(source) + " " + ShellQuote("::" + target));
     }
     test::RecordingSink Scan(FillEnd* end = nullptr) {
-        std::vector<AttachedDisk> disks = {{image_, false}};
-        DriveTable table(AssignDriveLetters(disks).drives);
-        DriveMenu menu;
-        FillDriveMenu(menu, table);
-        testing::RecordingView view;
-        FakeClock clock(12 * 3600.0, 0.5);
-        EngineContext ctx(view, clock, table);
-        ctx.driveMenu = &menu;
+        test::AttachedWorld world({{image_, false}});
         if (beforeScan_) beforeScan_();
         test::RecordingSink sink;
         sink.continueAfterError = continueAfterError_;
         sink.stopAfterYields = stopAfterYields_;
-        DuplicateScan scan(ctx, sink);
+        DuplicateScan scan(world.ctx, sink);
         const FillEnd result = scan.Run();
         if (end != nullptr) *end = result;
         return sink;

@@ -13,10 +13,9 @@
 #include <fstream>
 
 #include "common/engine_context.h"
-#include "disk/drive_menu.h"
-#include "disk/drive_table.h"
 #include "engine/duplicate_list.h"
 #include "tests/engine/move_volume.h"
+#include "tests/support/attached_world.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/test_images.h"
@@ -30,10 +29,6 @@ using test::ShellQuote;
 
 constexpr char kVictim[] = "C:\\DIR0\\Quarterly figures (copy).txt";
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string Digest(const std::string& image) {
     std::string json;
@@ -77,8 +72,8 @@ protected:
         if (!test::HaveFatTools()) GTEST_SKIP() << "mkfs.fat or mtools missing";
         setenv("XDG_DATA_HOME", dir_.File("data").c_str(), 1);
     }
-    std::string TrashedBytes() { return ReadText(dir_.File("data/Trash/files/Quarterly figures (copy).txt")); }
-    std::string TrashedInfo() { return ReadText(dir_.File("data/Trash/info/Quarterly figures (copy).txt.trashinfo")); }
+    std::string TrashedBytes() { return test::ReadFileText(dir_.File("data/Trash/files/Quarterly figures (copy).txt")); }
+    std::string TrashedInfo() { return test::ReadFileText(dir_.File("data/Trash/info/Quarterly figures (copy).txt.trashinfo")); }
 
     test::TempDir dir_;
 };
@@ -92,14 +87,8 @@ TEST_F(VolumeDeleteTest, DuplicateRowDeletedThroughTheTrashLeavesWhatMdelLeaves)
         fs::remove(dir_.File("oracle.img"));
         const Volume v = BuildVolume(dir_, args);
         ASSERT_NE(v.digestBefore, v.digestAfterMdel);
-        DriveTable table(AssignDriveLetters({{v.image, false}}).drives);
-        DriveMenu menu;
-        FillDriveMenu(menu, table);
-        testing::RecordingView view;
-        FakeClock clock(12 * 3600.0, 0.5);
-        EngineContext ctx(view, clock, table);
-        ctx.driveMenu = &menu;
-        ListEnvironment env{ctx, "", [&](char letter) { return VolumeRestoreFolder(v.image, letter); }};
+        test::AttachedWorld world({{v.image, false}});
+        ListEnvironment env{world.ctx, "", [&](char letter) { return VolumeRestoreFolder(v.image, letter); }};
         DuplicateListSource source(env);
         test::RecordingSink sink;
         source.Fill(sink);
@@ -126,11 +115,8 @@ TEST_F(VolumeDeleteTest, BusyVolumeKeepsTheFileAndTheTrashStaysEmpty) {
     const int holder = ::open(v.image.c_str(), O_RDWR);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);  // as an emulator holds its disk
-    DriveTable table(AssignDriveLetters({{v.image, false}}).drives);
-    testing::RecordingView view;
-    FakeClock clock(12 * 3600.0, 0.5);
-    EngineContext ctx(view, clock, table);
-    EXPECT_EQ(DeleteVolumeFile(ctx, kVictim, dir_.File("restored/x.txt")), VolumeDeleteResult::Busy);
+    test::AttachedWorld world({{v.image, false}});
+    EXPECT_EQ(DeleteVolumeFile(world.ctx, kVictim, dir_.File("restored/x.txt")), VolumeDeleteResult::Busy);
     ::close(holder);
     EXPECT_EQ(Digest(v.image), v.digestBefore);
     EXPECT_FALSE(fs::exists(dir_.File("data/Trash/files/x.txt")));
@@ -169,7 +155,7 @@ TEST_F(VolumeDeleteTest, PowerCutAfterAnyWriteOfTheDeletionLosesNothingButCluste
             DeleteVolumeFile(drive.ctx, kVictim, "/restored/copy.txt");
             ASSERT_TRUE(drive.device.PowerIsCut()) << k;
             // The copy was on stable storage before the first write.
-            EXPECT_EQ(ReadText(dir_.File("data/Trash/files/copy.txt")), v.bytes) << k;
+            EXPECT_EQ(test::ReadFileText(dir_.File("data/Trash/files/copy.txt")), v.bytes) << k;
             for (RebootMode mode : {RebootMode::DropUnflushed, RebootMode::KeepRandomSubset, RebootMode::TornLastWrite}) {
                 const test::Verdict& verdict = judge.Of(drive.device.ImageAfterReboot(mode, k));
                 EXPECT_TRUE(RealProblems(verdict).empty())

@@ -24,7 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 struct Walked {
     std::vector<std::string> files;
@@ -56,10 +55,10 @@ protected:
 TEST_F(TempWalkTest, ListsFilesAndLinksAsThemselvesAndPassesOverSpecialFiles) {
     fs::create_directories(root_ + "/sub/deeper");
     fs::create_directories(dir_.File("elsewhere"));
-    WriteText(root_ + "/plain.txt", "x");
-    WriteText(root_ + "/.hidden", "x");
-    WriteText(root_ + "/sub/deeper/inner.log", "x");
-    WriteText(dir_.File("elsewhere/outside.txt"), "x");
+    test::WriteFileText(root_ + "/plain.txt", "x");
+    test::WriteFileText(root_ + "/.hidden", "x");
+    test::WriteFileText(root_ + "/sub/deeper/inner.log", "x");
+    test::WriteFileText(dir_.File("elsewhere/outside.txt"), "x");
     fs::create_symlink(dir_.File("elsewhere/outside.txt"), root_ + "/link-to-file");
     fs::create_directory_symlink(dir_.File("elsewhere"), root_ + "/link-to-folder");
     ASSERT_EQ(::mkfifo((root_ + "/pipe").c_str(), 0600), 0);
@@ -79,11 +78,11 @@ TEST_F(TempWalkTest, ListsFilesAndLinksAsThemselvesAndPassesOverSpecialFiles) {
 }
 
 TEST_F(TempWalkTest, FilesOthersHoldOrOwnOrWeCannotOpenAreNotListed) {
-    WriteText(root_ + "/free.txt", "x");
-    WriteText(root_ + "/held.txt", "x");
-    WriteText(root_ + "/unreadable.txt", "x");
+    test::WriteFileText(root_ + "/free.txt", "x");
+    test::WriteFileText(root_ + "/held.txt", "x");
+    test::WriteFileText(root_ + "/unreadable.txt", "x");
     ::chmod((root_ + "/unreadable.txt").c_str(), 0);
-    WriteText(root_ + "/foreign.txt", "x");
+    test::WriteFileText(root_ + "/foreign.txt", "x");
     const bool asRoot = ::geteuid() == 0;
     if (asRoot) ASSERT_EQ(::chown((root_ + "/foreign.txt").c_str(), 65534, 65534), 0);
     const std::string marker = dir_.File("opened");
@@ -106,14 +105,14 @@ TEST_F(TempWalkTest, TrashFoldersAndOtherFileSystemsAreNotWalked) {
     if (!test::MountPrivateTmpfs(root_)) GTEST_SKIP() << "needs root to mount a tmpfs";
     const std::string topTrash = root_ + "/.Trash-" + std::to_string(::geteuid());
     fs::create_directories(topTrash + "/files");
-    WriteText(topTrash + "/files/old.txt", "x");
+    test::WriteFileText(topTrash + "/files/old.txt", "x");
     setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
     fs::create_directories(root_ + "/data/Trash/files");
-    WriteText(root_ + "/data/Trash/files/older.txt", "x");
-    WriteText(root_ + "/top.txt", "x");
+    test::WriteFileText(root_ + "/data/Trash/files/older.txt", "x");
+    test::WriteFileText(root_ + "/top.txt", "x");
     fs::create_directories(root_ + "/mounted");
     ASSERT_TRUE(test::MountPrivateTmpfs(root_ + "/mounted"));
-    WriteText(root_ + "/mounted/on-tmpfs.txt", "x");
+    test::WriteFileText(root_ + "/mounted/on-tmpfs.txt", "x");
     const Walked walked = Walk(root_);
     EXPECT_EQ(walked.files, std::vector<std::string>{"top.txt"});
     EXPECT_EQ(walked.folders, std::vector<std::string>{root_ + "/data"});
@@ -124,9 +123,9 @@ TEST(OpenFilesTest, DescriptorsAndLocksOfAProcTree) {
     const std::string proc = dir.File("proc");
     fs::create_directories(proc + "/42/fd");
     fs::create_directories(proc + "/self-ish");
-    WriteText(dir.File("open.txt"), "x");
+    test::WriteFileText(dir.File("open.txt"), "x");
     fs::create_symlink(dir.File("open.txt"), proc + "/42/fd/3");
-    WriteText(proc + "/locks",
+    test::WriteFileText(proc + "/locks",
               "1: POSIX  ADVISORY  WRITE 1234 08:01:5678 0 EOF\n"
               "1: -> POSIX  ADVISORY  WRITE 99 08:01:1111 0 EOF\n"
               "2: OFDLCK ADVISORY  READ  -1 fd:02:777 0 EOF\n");
@@ -143,10 +142,10 @@ TEST(ProcessListTest, ExecutableThenFirstWordThenThreadName) {
     const std::string proc = dir.File("proc");
     for (const char* pid : {"100", "200", "300", "abc"}) fs::create_directories(proc + "/" + pid);
     fs::create_symlink("/usr/bin/editor", proc + "/100/exe");
-    WriteText(proc + "/200/cmdline", std::string("prog\0-x\0", 8));
-    WriteText(proc + "/300/cmdline", "");
-    WriteText(proc + "/300/comm", "kworker\n");
-    WriteText(proc + "/abc/cmdline", "not a process");
+    test::WriteFileText(proc + "/200/cmdline", std::string("prog\0-x\0", 8));
+    test::WriteFileText(proc + "/300/cmdline", "");
+    test::WriteFileText(proc + "/300/comm", "kworker\n");
+    test::WriteFileText(proc + "/abc/cmdline", "not a process");
     std::vector<std::string> paths = RunningExecutables(proc);
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{"/usr/bin/editor", "[kworker]", "prog"}));

@@ -23,12 +23,7 @@ namespace fs = std::filesystem;
 using test::RunCommand;
 using test::ShellQuote;
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 class TrashTest : public ::testing::Test {
 protected:
@@ -39,7 +34,7 @@ protected:
         fs::create_directories(files_);
     }
     std::string HomeTrash() const { return data_ + "/Trash"; }
-    std::string Info(const TrashOutcome& o) const { return ReadText(o.trashFolder + "/info/" + o.name + ".trashinfo"); }
+    std::string Info(const TrashOutcome& o) const { return test::ReadFileText(o.trashFolder + "/info/" + o.name + ".trashinfo"); }
     TrashOutcome TrashOne(const std::string& path, std::optional<FileIdentity> expected = std::nullopt) {
         return MoveToTrash({{path, expected}}).front();
     }
@@ -51,13 +46,13 @@ protected:
 
 TEST_F(TrashTest, FileOnTheHomeFileSystemGoesToTheHomeTrashWithAbsolutePath) {
     const std::string path = files_ + "/my report 100%.txt";
-    WriteText(path, "contents");
+    test::WriteFileText(path, "contents");
     const TrashOutcome o = TrashOne(path);
     ASSERT_TRUE(o.moved);
     EXPECT_EQ(o.trashFolder, HomeTrash());
     EXPECT_EQ(o.name, "my report 100%.txt");
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_EQ(ReadText(HomeTrash() + "/files/" + o.name), "contents");
+    EXPECT_EQ(test::ReadFileText(HomeTrash() + "/files/" + o.name), "contents");
     const std::string info = Info(o);
     EXPECT_TRUE(std::regex_match(info, std::regex("\\[Trash Info\\]\nPath=(.*)\nDeletionDate="
                                                   "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n")))
@@ -71,34 +66,34 @@ TEST_F(TrashTest, FileOnTheHomeFileSystemGoesToTheHomeTrashWithAbsolutePath) {
 
 TEST_F(TrashTest, SameNameTwiceGetsTwoItemsAndTheLinkItselfIsTrashed) {
     fs::create_directories(files_ + "/a");
-    WriteText(files_ + "/a/same.txt", "one");
-    WriteText(files_ + "/same.txt", "two");
-    WriteText(files_ + "/target.txt", "target");
+    test::WriteFileText(files_ + "/a/same.txt", "one");
+    test::WriteFileText(files_ + "/same.txt", "two");
+    test::WriteFileText(files_ + "/target.txt", "target");
     fs::create_symlink(files_ + "/target.txt", files_ + "/link");
     const std::vector<TrashOutcome> o =
         MoveToTrash({{files_ + "/a/same.txt", {}}, {files_ + "/same.txt", {}}, {files_ + "/link", {}}});
     ASSERT_TRUE(o[0].moved && o[1].moved && o[2].moved);
     EXPECT_EQ(o[0].name, "same.txt");
     EXPECT_EQ(o[1].name, "same.txt_2");
-    EXPECT_EQ(ReadText(HomeTrash() + "/files/same.txt_2"), "two");
+    EXPECT_EQ(test::ReadFileText(HomeTrash() + "/files/same.txt_2"), "two");
     EXPECT_TRUE(fs::is_symlink(HomeTrash() + "/files/link"));
-    EXPECT_EQ(ReadText(files_ + "/target.txt"), "target");
+    EXPECT_EQ(test::ReadFileText(files_ + "/target.txt"), "target");
 }
 
 TEST_F(TrashTest, WhatIsNotTheListedFileOrNotOursStays) {
     const std::string path = files_ + "/swapped.txt";
-    WriteText(path, "first");
+    test::WriteFileText(path, "first");
     const FileIdentity listed = *IdentityOfPath(path);
     fs::rename(path, files_ + "/kept aside");  // still there: its inode is not reused
-    WriteText(files_ + "/other", "second");
+    test::WriteFileText(files_ + "/other", "second");
     fs::rename(files_ + "/other", path);
     EXPECT_FALSE(TrashOne(path, listed).moved);
-    EXPECT_EQ(ReadText(path), "second");
+    EXPECT_EQ(test::ReadFileText(path), "second");
     EXPECT_FALSE(fs::exists(HomeTrash() + "/info/swapped.txt.trashinfo"));
 
     if (::geteuid() == 0) {  // only root can give a file away
         const std::string foreign = files_ + "/foreign.txt";
-        WriteText(foreign, "theirs");
+        test::WriteFileText(foreign, "theirs");
         ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
         EXPECT_FALSE(TrashOne(foreign).moved);
         EXPECT_TRUE(fs::exists(foreign));
@@ -107,10 +102,10 @@ TEST_F(TrashTest, WhatIsNotTheListedFileOrNotOursStays) {
 
 TEST_F(TrashTest, TrashedFolderIsRecordedInDirectorySizes) {
     fs::create_directories(files_ + "/tree/sub");
-    WriteText(files_ + "/tree/sub/f", std::string(10000, 'x'));
+    test::WriteFileText(files_ + "/tree/sub/f", std::string(10000, 'x'));
     const TrashOutcome o = TrashOne(files_ + "/tree");
     ASSERT_TRUE(o.moved);
-    const std::string sizes = ReadText(HomeTrash() + "/directorysizes");
+    const std::string sizes = test::ReadFileText(HomeTrash() + "/directorysizes");
     std::smatch m;
     ASSERT_TRUE(std::regex_match(sizes, m, std::regex("(\\d+) (\\d+) tree\n"))) << sizes;
     EXPECT_GE(std::stoll(m[1]), 10000);
@@ -145,12 +140,12 @@ TEST_F(TrashTest, FileOnAnotherFileSystemGoesToTheTrashAtItsTop) {
         SCOPED_TRACE(c.name);
         c.prepare();
         fs::create_directories(top + "/sub dir");
-        WriteText(top + "/sub dir/file.txt", c.name);
+        test::WriteFileText(top + "/sub dir/file.txt", c.name);
         const TrashOutcome o = TrashOne(top + "/sub dir/file.txt");
         ASSERT_TRUE(o.moved);
         EXPECT_EQ(o.trashFolder, c.expectedTrash);
         EXPECT_NE(Info(o).find("\nPath=sub%20dir/file.txt\n"), std::string::npos) << Info(o);
-        EXPECT_EQ(ReadText(o.trashFolder + "/files/" + o.name), c.name);
+        EXPECT_EQ(test::ReadFileText(o.trashFolder + "/files/" + o.name), c.name);
         fs::remove_all(o.trashFolder);
     }
     EXPECT_FALSE(fs::exists(HomeTrash() + "/files"));
@@ -169,9 +164,9 @@ TEST_F(TrashTest, InterruptedAtAnyStepTheFileIsInPlaceOrTrashedWithItsInfo) {
             fs::remove_all(path);
             if (folder) {
                 fs::create_directories(path);
-                WriteText(path + "/inside", "payload");
+                test::WriteFileText(path + "/inside", "payload");
             } else {
-                WriteText(path, "payload");
+                test::WriteFileText(path, "payload");
             }
             const pid_t child = ::fork();
             if (child == 0) {
@@ -185,9 +180,9 @@ TEST_F(TrashTest, InterruptedAtAnyStepTheFileIsInPlaceOrTrashedWithItsInfo) {
             const bool stoppedThere = WIFEXITED(status) && WEXITSTATUS(status) == 0;
             EXPECT_TRUE(stoppedThere || (!folder && step == TrashStep::SizesRecorded));
             const std::string payload = folder ? "/inside" : "";
-            const bool inPlace = ReadText(path + payload) == "payload";
-            const bool trashed = ReadText(HomeTrash() + "/files/victim" + payload) == "payload" &&
-                                 ReadText(HomeTrash() + "/info/victim.trashinfo").find("Path=") != std::string::npos;
+            const bool inPlace = test::ReadFileText(path + payload) == "payload";
+            const bool trashed = test::ReadFileText(HomeTrash() + "/files/victim" + payload) == "payload" &&
+                                 test::ReadFileText(HomeTrash() + "/info/victim.trashinfo").find("Path=") != std::string::npos;
             EXPECT_TRUE(inPlace != trashed) << "in place " << inPlace << ", trashed " << trashed;
         }
     }
@@ -195,15 +190,15 @@ TEST_F(TrashTest, InterruptedAtAnyStepTheFileIsInPlaceOrTrashedWithItsInfo) {
 
 TEST_F(TrashTest, FailedRenameTakesTheInfoFileBack) {
     const std::string path = files_ + "/clash.txt";
-    WriteText(path, "mine");
+    test::WriteFileText(path, "mine");
     // Something takes the reserved name in files/ between the info file and the rename.
     const TrashOutcome o = MoveToTrash({{path, {}}}, [&](TrashStep step) {
-        if (step == TrashStep::InfoDurable) WriteText(HomeTrash() + "/files/clash.txt", "intruder");
+        if (step == TrashStep::InfoDurable) test::WriteFileText(HomeTrash() + "/files/clash.txt", "intruder");
     }).front();
     EXPECT_FALSE(o.moved);
-    EXPECT_EQ(ReadText(path), "mine");
+    EXPECT_EQ(test::ReadFileText(path), "mine");
     EXPECT_FALSE(fs::exists(HomeTrash() + "/info/clash.txt.trashinfo"));
-    EXPECT_EQ(ReadText(HomeTrash() + "/files/clash.txt"), "intruder");
+    EXPECT_EQ(test::ReadFileText(HomeTrash() + "/files/clash.txt"), "intruder");
 }
 
 TEST_F(TrashTest, StoredCopyHasItsInfoAndLeavesNothingWhenWritingFails) {
@@ -211,7 +206,7 @@ TEST_F(TrashTest, StoredCopyHasItsInfoAndLeavesNothingWhenWritingFails) {
         return ::write(fd, "letter", 6) == 6;
     });
     ASSERT_TRUE(stored.moved);
-    EXPECT_EQ(ReadText(HomeTrash() + "/files/Letter.txt"), "letter");
+    EXPECT_EQ(test::ReadFileText(HomeTrash() + "/files/Letter.txt"), "letter");
     EXPECT_NE(Info(stored).find("\nPath=/data/disk.img-C/DOCS/Letter.txt\n"), std::string::npos);
     const TrashOutcome failed = StoreInHomeTrash("/data/x/Other.txt", [](int) { return false; });
     EXPECT_FALSE(failed.moved);
@@ -238,7 +233,7 @@ TEST_F(TrashTest, TrashCliListsAndRestoresOurItems) {
     if (RunCommand("command -v trash-list >/dev/null && command -v trash-restore >/dev/null") != 0)
         GTEST_SKIP() << "trash-cli missing";
     const std::string path = files_ + "/kept notes.txt";
-    WriteText(path, "bytes to come back");
+    test::WriteFileText(path, "bytes to come back");
     ASSERT_TRUE(TrashOne(path).moved);
     const std::string env = "XDG_DATA_HOME=" + ShellQuote(data_) + " ";
     std::string listed;
@@ -246,7 +241,7 @@ TEST_F(TrashTest, TrashCliListsAndRestoresOurItems) {
     EXPECT_NE(listed.find(" " + path + "\n"), std::string::npos) << listed;
     std::string restored;
     EXPECT_EQ(RunCommand("cd " + ShellQuote(files_) + " && echo 0 | " + env + "trash-restore", &restored), 0) << restored;
-    EXPECT_EQ(ReadText(path), "bytes to come back");
+    EXPECT_EQ(test::ReadFileText(path), "bytes to come back");
 }
 
 }  // namespace
