@@ -95,7 +95,9 @@ int ListRows(Console& console, const Arguments& args, std::FILE* out, std::FILE*
         FindUserFolders(FindBrowserProfiles(), RegistryStore::ForApplication(kQuilloAppName)).internetCache;
     const std::unique_ptr<ListSource> source = MakeListSource(keyword, env);
     if (source == nullptr) {
-        std::fprintf(err, "quillo-cli: no list %s (Temps, TempInternet, URLcache, Cookies, Duplicates, TaskList, Frags)\n", keyword.c_str());
+        std::fprintf(err,
+                     "quillo-cli: no list %s (Temps, TempInternet, URLcache, Cookies, Duplicates, TaskList, Frags)\n",
+                     keyword.c_str());
         return kExitUsage;
     }
     std::signal(SIGINT, OnInterrupt);

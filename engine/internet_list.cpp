@@ -25,8 +25,8 @@ char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 
 // Whether `text` begins with `prefix`, letters compared in either case (a
 // list control's prefix search).
 bool BeginsWithFolded(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) { return Folded(a) == Folded(b); });
+    const auto same = [](char a, char b) { return Folded(a) == Folded(b); };
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), same);
 }
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('/')); }
@@ -50,7 +50,8 @@ std::vector<std::string> CookieFileNames(const std::string& folder) {
 
 UrlRowText UrlRowOf(const std::string& sourceUrl, bool cookieMode) {
     if (!cookieMode && sourceUrl.compare(0, kCookiePrefixLength, kCookiePrefix) == 0) return {};
-    UrlRowText row{true, cookieMode ? sourceUrl.substr(std::min(kCookiePrefixLength, sourceUrl.size())) : sourceUrl, ""};
+    UrlRowText row{true, sourceUrl, ""};
+    if (cookieMode) row.text.erase(0, kCookiePrefixLength);
     if (row.text.size() > kRowChars) {
         row.tail = row.text.substr(kRowChars);
         row.text.resize(kRowChars);
@@ -103,7 +104,8 @@ FillEnd InternetCacheSource::Fill(ListSink& sink) {
             });
             continue;
         }
-        for (const CookieGroup& group : ReadCookieGroups(profile.cookieStore, profile.browser).value_or(std::vector<CookieGroup>{})) {
+        const auto groups = ReadCookieGroups(profile.cookieStore, profile.browser);
+        for (const CookieGroup& group : groups.value_or(std::vector<CookieGroup>{})) {
             std::vector<RowField> fields{{"host", group.host}, {"path", group.path},
                                          {"cookies", static_cast<int64_t>(group.cookies)}, browser, name};
             if (!add({Item::Kind::Cookies, p, kCookiePrefix + user + "@" + group.host + group.path, {}, group, "", {}},

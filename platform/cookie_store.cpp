@@ -28,7 +28,8 @@ Schema SchemaOf(Browser browser) {
     if (browser == Browser::Firefox)
         return {"SELECT IFNULL(host, ''), IFNULL(path, '') FROM moz_cookies",
                 "DELETE FROM moz_cookies WHERE IFNULL(host, '') IN (?1, '.' || ?1) AND IFNULL(path, '') = ?2"};
-    return {"SELECT host_key, path FROM cookies", "DELETE FROM cookies WHERE host_key IN (?1, '.' || ?1) AND path = ?2"};
+    return {"SELECT host_key, path FROM cookies",
+            "DELETE FROM cookies WHERE host_key IN (?1, '.' || ?1) AND path = ?2"};
 }
 
 // Closes the connection however the function using it ends.

@@ -10,7 +10,9 @@
 // Chromium keeps a link `SingletonLock` -> "HOST-PID" in its user-data
 // folder (the profile folder's parent). A link naming another host counts as
 // in use; one naming this host and a process that is gone is stale. With no
-// link at all we place our own for as long as we write.
+// link at all we place our own for as long as we write (a Chromium that
+// starts meanwhile may still take over a link whose process is not one of
+// its own; the store's SQLite locks then keep the transaction whole).
 #include <string>
 
 #include "platform/browser_profiles.h"

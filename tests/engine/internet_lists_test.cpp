@@ -139,7 +139,8 @@ TEST(InternetListTest, BothBrowsersListTheirEntriesAndCookiesAndDeleteTheChosenO
     Listing cookies("Cookie:");
     const std::string me = UserName() + "@";
     EXPECT_EQ(cookies.sink.Texts(),
-              (std::vector<std::string>{"other[2].txt*", me + "example.com/", me + "example.com/sub", me + "site.test/"}));
+              (std::vector<std::string>{"other[2].txt*", me + "example.com/", me + "example.com/sub",
+                                        me + "site.test/"}));
     EXPECT_TRUE(cookies.sink.auxiliary.empty());
 
     // Deleting takes the chosen rows alone, each under its whole URL.
@@ -152,6 +153,7 @@ TEST(InternetListTest, BothBrowsersListTheirEntriesAndCookiesAndDeleteTheChosenO
     EXPECT_FALSE(fs::exists(entries + "/2C"));
     EXPECT_TRUE(fs::exists(entries + "/1B"));  // the same first 1,024 characters
     EXPECT_FALSE(fs::exists(home.ChromiumEntries("Default") + "/0123456789abcdef_1"));
+    EXPECT_FALSE(fs::is_symlink(home.chromium + "/../SingletonLock"));  // ours, held while deleting
     EXPECT_EQ(Listing("http:").sink.Texts(), (std::vector<std::string>{kUrl1024, "http://example.com/page"}));
 
     outcome = cookies.source.Delete({cookies.sink.rows[0], cookies.sink.rows[1]});  // other[2].txt*, example.com/
@@ -177,7 +179,7 @@ TEST(InternetListTest, AProfileABrowserRunsOnIsLeftUntouched) {
     test::BackgroundProcess alive("sleep 60");
     const Case cases[] = {
         {"firefox holding .parentlock", Browser::Firefox, "", true, true},
-        {"firefox lock link of a live process", Browser::Firefox, "127.0.0.1:+" + std::to_string(alive.pid()), false, true},
+        {"firefox lock link, live", Browser::Firefox, "127.0.0.1:+" + std::to_string(alive.pid()), false, true},
         {"firefox stale lock link", Browser::Firefox, "127.0.0.1:+" + kGonePid, false, false},
         {"chromium here, live", Browser::Chromium, host + "-" + std::to_string(alive.pid()), false, true},
         {"chromium on another host", Browser::Chromium, "elsewhere.test-" + kGonePid, false, true},
@@ -188,7 +190,8 @@ TEST(InternetListTest, AProfileABrowserRunsOnIsLeftUntouched) {
         Profiles home;
         const bool firefox = c.browser == Browser::Firefox;
         const std::string folder = firefox ? home.firefox : home.chromium;
-        if (!c.lockLink.empty()) fs::create_symlink(c.lockLink, firefox ? folder + "/lock" : folder + "/../SingletonLock");
+        const std::string link = firefox ? folder + "/lock" : folder + "/../SingletonLock";
+        if (!c.lockLink.empty()) fs::create_symlink(c.lockLink, link);
         std::unique_ptr<test::BackgroundProcess> holder;
         if (c.holdParentLock) {
             holder = std::make_unique<test::BackgroundProcess>(
@@ -210,8 +213,7 @@ TEST(InternetListTest, AProfileABrowserRunsOnIsLeftUntouched) {
             EXPECT_EQ(Snapshot(home.home() + "/.config"), before);
             EXPECT_EQ(Snapshot(home.home() + "/.cache"), cacheBefore);
         }
-        // Our own lock is gone again, the browser's left as it was.
-        EXPECT_EQ(fs::is_symlink(folder + "/../SingletonLock"), !firefox);
+        EXPECT_EQ(fs::is_symlink(link), !c.lockLink.empty());  // the browser's link stays as it was
     }
 }
 
@@ -243,7 +245,8 @@ TEST(InternetListTest, ProfilesInTheBrowsersOrderGiveTheUserFolders) {
     EXPECT_EQ(names, (std::vector<std::string>{"a.used", "c.marked", "b.other", "Default", "Profile 1"}));
 
     RegistryStore registry(home.home() + "/registry");
-    std::ofstream(home.home() + "/.config/user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Desk\"\nXDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n";
+    std::ofstream(home.home() + "/.config/user-dirs.dirs")
+        << "XDG_DESKTOP_DIR=\"$HOME/Desk\"\nXDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n";
     std::string oracle;
     ASSERT_EQ(test::RunCommand("xdg-user-dir DOWNLOAD", &oracle), 0);
     UserFolders folders = FindUserFolders(FindBrowserProfiles(), registry);
@@ -251,7 +254,8 @@ TEST(InternetListTest, ProfilesInTheBrowsersOrderGiveTheUserFolders) {
     EXPECT_EQ(folders.history, legacy + "/a.used/");
     EXPECT_EQ(folders.internetCache, home.home() + "/.cache/mozilla/firefox/a.used/");
     ASSERT_TRUE(registry.CreateKey(kInternetSettingsKey));
-    for (const auto& [value, expected] : {std::pair<std::string, std::string>{"/opt/ax/", "/opt/ax/"}, {"/ax", home.home() + "/Fetched/"}}) {
+    using Pair = std::pair<std::string, std::string>;
+    for (const auto& [value, expected] : {Pair{"/opt/ax/", "/opt/ax/"}, Pair{"/ax", home.home() + "/Fetched/"}}) {
         ASSERT_TRUE(registry.WriteString(kInternetSettingsKey, "ActiveXCache", value));
         EXPECT_EQ(FindUserFolders({}, registry).downloadedPrograms, expected) << value;
     }

@@ -97,7 +97,8 @@ TEST(RealBrowserTest, ListedUrlsAndCookiesAreGoneForTheBrowserAfterADelete) {
         } else {
             const std::string root = h + "/.config/mozilla/firefox";
             std::filesystem::create_directories(root + "/quillo.test");
-            std::ofstream(root + "/profiles.ini") << "[Profile0]\nName=quillo\nIsRelative=1\nPath=quillo.test\nDefault=1\n";
+            std::ofstream(root + "/profiles.ini")
+                << "[Profile0]\nName=quillo\nIsRelative=1\nPath=quillo.test\nDefault=1\n";
             std::ofstream(root + "/quillo.test/user.js") << kQuietFirefox;
             command = "firefox-esr --headless -P quillo --screenshot " + test::ShellQuote(h + "/shot.png") + " ";
         }

@@ -93,7 +93,8 @@ public:
     static void AddChromiumCookie(const std::string& profile, const std::string& name, const std::string& host,
                                   const std::string& path) {
         Sql(profile + "/Cookies", "INSERT INTO cookies VALUES (13300000000000000, '" + host + "', '', '" + name +
-                                      "', 'v', x'', '" + path + "', 13400000000000000, 0, 0, 0, 1, 1, 1, 0, 1, 80, 0, 0, 0);");
+                                      "', 'v', x'', '" + path +
+                                      "', 13400000000000000, 0, 0, 0, 1, 1, 1, 0, 1, 80, 0, 0, 0);");
     }
 
     // An entry file: the data, then the metadata and its offset.
