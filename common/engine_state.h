@@ -2,6 +2,7 @@
 // The engine's shared state, grouped by module. One EngineContext owns all of
 // it; nothing here is global, so every test builds its own.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,7 @@ struct Geometry {
     int32_t NumberOfFats = 0;
     int32_t SectorsPerFat = 0;
     uint32_t RootCluster = 0;          // FAT32 only
+    std::optional<uint32_t> VolumeSerial;  // names the volume wherever it is attached
     // Size limits derived from the preferences at every opening.
     int32_t HugeDefragLimit = 0x7FFFFFFF;
     int32_t HugePackLimit = 0x7FFFFFFF;

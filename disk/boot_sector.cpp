@@ -18,18 +18,20 @@ constexpr int kTotalSectors16 = 19;     // 16 bits; 0 means "see offset 32"
 constexpr int kMedia = 21;              // 8 bits
 constexpr int kSectorsPerFat16 = 22;    // 16 bits; 0 on FAT32
 constexpr int kTotalSectors32 = 32;     // 32 bits
-// FAT12/16 extended block.
-constexpr int kBootSignature16 = 38;    // 0x29 when the label field exists
-constexpr int kLabel16 = 43;            // 11 bytes
-// FAT32 extended block.
+// FAT32 fields.
 constexpr int kSectorsPerFat32 = 36;    // 32 bits
 constexpr int kExtFlags32 = 40;         // 16 bits; bit 7: only one table active
 constexpr int kRootCluster32 = 44;      // 32 bits
-constexpr int kBootSignature32 = 66;
-constexpr int kLabel32 = 71;
+// The extended block: its signature, then at fixed distances from it the
+// serial number and the label.
+constexpr int kBootSignature16 = 38;    // FAT12/16
+constexpr int kBootSignature32 = 66;    // FAT32
+constexpr int kSerialAfterSignature = 1;  // 32 bits
+constexpr int kLabelAfterSignature = 5;   // 11 bytes
 
 constexpr int kLabelLength = 11;
-constexpr uint8_t kExtendedBootSignature = 0x29;
+constexpr uint8_t kExtendedBootSignature = 0x29;    // serial number and label
+constexpr uint8_t kSerialOnlyBootSignature = 0x28;  // serial number only
 constexpr uint64_t kDirEntrySize = 32;
 
 std::optional<BootSectorInfo> Refuse(std::string* whyNot, std::string reason) {
@@ -145,11 +147,14 @@ std::optional<BootSectorInfo> ParseBootSector(const uint8_t* s, uint64_t volumeS
         if (info.rootCluster < 2 || info.rootCluster > uint64_t{info.clusterCount} + 1)
             return Refuse(whyNot, "root directory cluster " + std::to_string(info.rootCluster) +
                                       " outside the volume");
-        if (s[kBootSignature32] == kExtendedBootSignature)
-            info.volumeLabel = ReadLabel(s + kLabel32);
-    } else if (s[kBootSignature16] == kExtendedBootSignature) {
-        info.volumeLabel = ReadLabel(s + kLabel16);
     }
+    // The extended block sits at a different offset on FAT32; its serial
+    // number is there from the older signature on, the label only with 0x29.
+    const int block = info.isFat32 ? kBootSignature32 : kBootSignature16;
+    if (s[block] == kExtendedBootSignature || s[block] == kSerialOnlyBootSignature)
+        info.volumeSerial = le32(s + block + kSerialAfterSignature);
+    if (s[block] == kExtendedBootSignature)
+        info.volumeLabel = ReadLabel(s + block + kLabelAfterSignature);
     return info;
 }
 

@@ -23,6 +23,7 @@ struct BootSectorInfo {
     uint8_t media = 0;
     std::string fileSystemName;     // "FAT12", "FAT16" or "FAT32"
     std::string volumeLabel;        // boot-sector label, right-trimmed; "NO NAME" is ""
+    std::optional<uint32_t> volumeSerial;  // when the extended block has one
 };
 
 // Checks the 512 bytes of a volume's first sector. `volumeSectors` is the size of

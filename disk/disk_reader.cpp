@@ -16,9 +16,7 @@ bool RangeInside(uint64_t offset, size_t length, uint64_t size) {
     return offset <= size && length <= size - offset;
 }
 
-std::string ErrnoText(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
+std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 class FileDiskReader final : public DiskReader {
 public:
@@ -50,7 +48,7 @@ private:
 std::unique_ptr<DiskReader> OpenDiskFile(const std::string& path, std::string* error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (error) *error = ErrnoText("cannot open", path);
+        if (error) *error = ErrnoText("cannot open");
         return nullptr;
     }
     struct stat st {};
@@ -63,13 +61,13 @@ std::unique_ptr<DiskReader> OpenDiskFile(const std::string& path, std::string* e
         } else if (S_ISBLK(st.st_mode)) {
             sized = ::ioctl(fd, BLKGETSIZE64, &size) == 0;
         } else {
-            if (error) *error = path + " is neither an image file nor a block device";
+            if (error) *error = "neither an image file nor a block device";
             ::close(fd);
             return nullptr;
         }
     }
     if (!sized) {
-        if (error) *error = ErrnoText("cannot size", path);
+        if (error) *error = ErrnoText("cannot size");
         ::close(fd);
         return nullptr;
     }

@@ -23,7 +23,8 @@ public:
 };
 
 // Opens an image file or block device read-only. Null with `error` set when it
-// cannot be opened or sized.
+// cannot be opened or sized ("cannot open: No such file or directory"; the
+// caller names the path).
 std::unique_ptr<DiskReader> OpenDiskFile(const std::string& path, std::string* error);
 
 // A disk held in memory.

@@ -119,6 +119,7 @@ bool OpenVolume(EngineContext& ctx) {
     geo.NumberOfFats = static_cast<int32_t>(info->numFats);
     geo.SectorsPerFat = static_cast<int32_t>(info->sectorsPerFat);
     geo.RootCluster = info->rootCluster;
+    geo.VolumeSerial = info->volumeSerial;
     if (geo.IsFat32) {
         geo.DataStartMinus1 = geo.NumberOfFats * geo.SectorsPerFat + geo.ReservedSectors - 1;
     } else {

@@ -15,16 +15,21 @@ constexpr size_t kRecordSize = 16;
 const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
                                "July",    "August",   "September", "October", "November", "December"};
 
-std::string ValueName(const std::string& drive) { return drive.substr(0, 1); }
-
 }  // namespace
 
+std::string LastDefragValueName(const EngineContext& ctx, const std::string& drive) {
+    if (drive.empty() || !ctx.geo.VolumeSerial) return "";
+    const uint32_t serial = *ctx.geo.VolumeSerial;
+    char name[16];
+    std::snprintf(name, sizeof name, "%c:%04X-%04X", drive[0], serial >> 16, serial & 0xFFFF);
+    return name;
+}
+
 std::string GetLastDefragDate(EngineContext& ctx, const std::string& drive) {
-    if (ctx.registry == nullptr || drive.empty() || !ctx.registry->KeyExists(kLastOptimizeKey))
-        return "";
+    const std::string name = LastDefragValueName(ctx, drive);
+    if (ctx.registry == nullptr || name.empty() || !ctx.registry->KeyExists(kLastOptimizeKey)) return "";
     std::vector<uint8_t> record;
-    if (!ctx.registry->ReadBinary(kLastOptimizeKey, ValueName(drive), record) ||
-        record.size() < kRecordSize)
+    if (!ctx.registry->ReadBinary(kLastOptimizeKey, name, record) || record.size() < kRecordSize)
         return "";
     const int year = le16(&record[0]);
     const int month = le16(&record[2]);
@@ -36,7 +41,8 @@ std::string GetLastDefragDate(EngineContext& ctx, const std::string& drive) {
 }
 
 void SetLastDefragDate(EngineContext& ctx, const std::string& drive, std::time_t when) {
-    if (ctx.registry == nullptr || drive.empty()) return;
+    const std::string name = LastDefragValueName(ctx, drive);
+    if (ctx.registry == nullptr || name.empty()) return;
     std::tm utc{};
     gmtime_r(&when, &utc);
     std::vector<uint8_t> record(kRecordSize, 0);
@@ -48,7 +54,7 @@ void SetLastDefragDate(EngineContext& ctx, const std::string& drive, std::time_t
     put_le16(&record[10], static_cast<uint16_t>(utc.tm_min));
     put_le16(&record[12], static_cast<uint16_t>(utc.tm_sec));
     // The key is never created here: WriteBinary refuses a missing key.
-    ctx.registry->WriteBinary(kLastOptimizeKey, ValueName(drive), record);
+    ctx.registry->WriteBinary(kLastOptimizeKey, name, record);
 }
 
 void SetLastDefragDate(EngineContext& ctx, const std::string& drive) {

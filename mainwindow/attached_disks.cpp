@@ -16,6 +16,17 @@ bool SamePath(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+std::string AbsolutePath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) return path;
+    std::filesystem::path clean;
+    for (const std::filesystem::path& step : absolute) {
+        if (step != ".") clean /= step;
+    }
+    return clean.string();
+}
+
 std::vector<AttachedDisk> RememberedDisks(const OptionStore& store) {
     std::vector<AttachedDisk> disks;
     for (int n = 1;; ++n) {

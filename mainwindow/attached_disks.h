@@ -17,6 +17,10 @@ namespace quillo::gui {
 
 inline constexpr const char* kDrivesSection = "Drives";
 
+// `path` from the current folder, so a remembered disk is found again from
+// any other. "." steps are dropped; ".." stays, as it may follow a link.
+std::string AbsolutePath(const std::string& path);
+
 // "Disk1", "Disk2", ... and "Floppy" of section "Drives", in that order.
 std::vector<AttachedDisk> RememberedDisks(const OptionStore& store);
 void RememberDisks(OptionStore& store, const std::vector<AttachedDisk>& disks);

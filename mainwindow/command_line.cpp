@@ -1,13 +1,16 @@
 #include "mainwindow/command_line.h"
 
+#include "mainwindow/attached_disks.h"
+
 namespace quillo::gui {
 
 const char* const kUsage =
     "usage: quillo [--disk PATH]... [--floppy PATH] [DRIVES]\n"
     "  --disk PATH     attach a disk image or block device (remembered for the next start)\n"
     "  --floppy PATH   attach a floppy image as A:\n"
-    "  DRIVES          defragment these drives unattended and end; each letter after a\n"
-    "                  separator, e.g. \"/C /D\" or \"/C,D\"; \"*\" takes the AutoDefrag preference\n";
+    "  DRIVES          defragment these drives unattended and end, e.g. \"C D\", \"C: D:\", \"CD\"\n"
+    "                  or \"/C,D\"; \"*\" takes the AutoDefrag preference. Ends with status 2\n"
+    "                  when no letter names an attached drive\n";
 
 namespace {
 
@@ -47,7 +50,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                 line.error = option + " needs a path";
                 return line;
             }
-            line.disks.push_back({path, floppy});
+            line.disks.push_back({AbsolutePath(path), floppy});
             continue;
         }
         rest += (rest.empty() ? "" : " ") + argument;

@@ -4,6 +4,11 @@
 
 namespace quillo::gui {
 
+std::string UnattendedDriveList(const std::string& commandLine, const std::string& autoDefrag) {
+    if (commandLine.empty()) return "";
+    return "/" + (commandLine == "*" ? autoDefrag : commandLine);
+}
+
 std::vector<char> DriveListLetters(const std::string& list) {
     std::string rest = list + "/";
     for (char& c : rest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -36,6 +36,7 @@ constexpr Placement kPlacements[kToolbarElementCount] = {
 
 constexpr int kActiveIcons[] = {5, 7, 8, 9};
 constexpr int kGreyedIcons[] = {19, 20, 21, 22};
+constexpr int kDiskFaces[] = {0, 2, 3, 4};  // under the icons above
 
 const char* ToolTipOf(int element) {
     switch (element) {
@@ -149,14 +150,23 @@ void ImageToolbar::SetEnabled(bool enabled) {
     elements_[13]->setEnabled(enabled);
 }
 
+void ImageToolbar::ShowGreyedIcons(bool greyed) {
+    for (int element : kActiveIcons) SetElementVisible(element, !greyed);
+    for (int element : kGreyedIcons) SetElementVisible(element, greyed);
+}
+
 void ImageToolbar::SetRunning(bool running) {
-    for (int element : kActiveIcons) SetElementVisible(element, !running);
-    for (int element : kGreyedIcons) SetElementVisible(element, running);
+    ShowGreyedIcons(running);
     SetElementVisible(10, running);
     if (running)
         SetListFragmentsActive(false);
     else
         SetElementVisible(11, false);
+}
+
+void ImageToolbar::SetDiskButtonsGreyed(bool greyed) {
+    ShowGreyedIcons(greyed);
+    for (int face : kDiskFaces) elements_[face]->setEnabled(!greyed);
 }
 
 void ImageToolbar::SetListFragmentsActive(bool active) {

@@ -29,6 +29,9 @@ public:
     // run: the reverse, with Stop and its pressed face (11) hidden; the caller
     // then makes "List fragments" active when the run found fragmented files.
     void SetRunning(bool running);
+    // No drive to work on: the Defragment, Previous, Next and Check buttons
+    // show their greyed icons (19..22) and ignore clicks; false undoes it.
+    void SetDiskButtonsGreyed(bool greyed);
     // Active: element 13 shown and 6 hidden; inactive: the reverse.
     void SetListFragmentsActive(bool active);
     // Shows or hides the pressed face of the button that performs `action`
@@ -52,6 +55,7 @@ protected:
 
 private:
     void OnElementClicked(int element);
+    void ShowGreyedIcons(bool greyed);
     QPoint BasePosition(int element) const;
 
     std::array<QWidget*, kToolbarElementCount> elements_{};

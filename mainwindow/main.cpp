@@ -21,6 +21,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Quillo");
     quillo::gui::NTQuilF window;
     window.FormLoad(line.disks, line.driveList);
-    if (window.Ended()) return 0;
+    if (window.Ended()) return window.ExitStatus();
     return QApplication::exec();
 }

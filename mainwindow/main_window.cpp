@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QSplashScreen>
 #include <QTimer>
 
@@ -112,6 +113,14 @@ void NTQuilF::ConnectCommands() {
     connect(menus_, &MainMenuBar::itemTriggered, this, &NTQuilF::OnMenuItem);
     InstallMenuHelp(*menus_);
     connect(Image1_, &ImageToolbar::command, this, &NTQuilF::OnToolbar);
+    // Esc stops wherever the focus lies in the window. A key press goes to
+    // the focused widget, and after a command chosen from the menus by
+    // keyboard that is the menu bar, which keeps Esc for itself; a window
+    // shortcut comes first (the menu bar still claims Esc while one of its
+    // menus is highlighted, and an open menu takes it to close).
+    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stop->setContext(Qt::WindowShortcut);
+    connect(stop, &QShortcut::activated, this, &NTQuilF::StopCommand);
     connect(Timer1_, &QTimer::timeout, this, [this] {
         // Ends a program that never got to its first pass, but not one still
         // waiting for the user to attach a disk.
@@ -175,7 +184,7 @@ void NTQuilF::SelectDrive(int index) {
     if (index < 0 || index >= DriveMenu::kItemCount) return;
     ResetLists();
     if (index != ctx_->run.DriveMenuIndex) {
-        DiscardMapCells();
+        DiscardMapCells();  // and the picture: a smaller volume would leave the old rows showing
         Image1_->SetListFragmentsActive(false);
     }
     ctx_->run.DriveMenuIndex = index;
@@ -195,13 +204,19 @@ void NTQuilF::SelectDrive(int index) {
     RunCommandWithRestart();
     if (ctx_->geo.TotalClusters == 0) {
         DiscardMapCells();
-        picMap_->ClearMap();
         FragBar_->HideAll();
         Text1_->Draw(0, 0);
     }
 }
 
+bool NTQuilF::DriveSelected() const {
+    const int index = ctx_->run.DriveMenuIndex;
+    return !ctx_->run.DriveString.empty() && index >= 0 && index < DriveMenu::kItemCount &&
+           driveMenu_.items[index].visible;
+}
+
 void NTQuilF::DefragCommand() {
+    if (!DriveSelected()) return;  // nothing attached: the log keeps its hint
     ClearLog(*ctx_);
     ResetLists();
     ctx_->run.RunMode = 1;
@@ -211,6 +226,7 @@ void NTQuilF::DefragCommand() {
 }
 
 void NTQuilF::CheckDiskCommand() {
+    if (!DriveSelected()) return;
     ClearLog(*ctx_);
     ResetLists();
     ctx_->run.ScanFiles = true;
@@ -263,20 +279,22 @@ void NTQuilF::ExitCommand() {
     hooks_.endProgram();
 }
 
-void NTQuilF::RunDriveList(const std::string& list, int checkOnly) {
+int NTQuilF::RunDriveList(const std::string& list, int checkOnly) {
+    int ran = 0;
     for (char letter : DriveListLetters(list)) {
         for (int i = 0; i < DriveMenu::kItemCount; ++i) {
             const DriveMenuItem& item = driveMenu_.items[i];
             if (!item.visible || item.caption.size() < 2 || item.caption[1] != letter) continue;
-            ctx_->run.DriveMenuIndex = i;
-            SelectDrive(i);
+            SelectDrive(i);  // another drive than the last: its map starts blank
             ctx_->run.ScanFiles = true;
             ctx_->run.RunMode = checkOnly > 0 ? -1 : 1;
             AddLogLine(*ctx_, "Drive " + ctx_->run.DriveString);
             RunCommandWithRestart();
-            if (ctx_->run.StopRequested) return;
+            ++ran;
+            if (ctx_->run.StopRequested) return ran;
         }
     }
+    return ran;
 }
 
 // ---- the run command
@@ -345,7 +363,15 @@ void NTQuilF::UnlockInterface() {
     RunActive = false;
     menus_->SetCommandsEnabled(true, !TempPath.empty(), IsWin98);
     Image1_->SetEnabled(true);
+    UpdateDriveButtons();
     QApplication::restoreOverrideCursor();
+}
+
+void NTQuilF::UpdateDriveButtons() {
+    const bool selected = DriveSelected();
+    Image1_->SetDiskButtonsGreyed(!selected);
+    menus_->Item("Defrag_")->setEnabled(selected);
+    menus_->Item("CheckDisk_")->setEnabled(selected);
 }
 
 void NTQuilF::ResetLists() {
@@ -359,6 +385,7 @@ void NTQuilF::ResetLists() {
 void NTQuilF::DiscardMapCells() {
     ctx_->chains.MapCells.assign(1, 0);
     ctx_->chains.GapCount = 0;
+    picMap_->ClearMap();
 }
 
 void NTQuilF::ShowEndOfRunMessage() {

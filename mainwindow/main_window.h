@@ -44,6 +44,13 @@ struct WindowHooks {
 // null for any other item.
 const char* CleanerKeywordOf(const QString& item);
 
+// The log's line while no disk is attached.
+inline constexpr const char* kNoDiskHint = "No disk attached: use Disk > Open disk image...";
+
+// Exit status of an unattended run whose drive list names no attached drive
+// (the console front end's "unknown drive").
+inline constexpr int kExitNoDrive = 2;
+
 // For programs that drive the window themselves (screenshots, benchmarks):
 // no pause, no beep, messages printed to standard error.
 WindowHooks ScriptedRunHooks();
@@ -59,6 +66,9 @@ public:
     // first drive's map. `disks` are attached and remembered first.
     void FormLoad(const std::vector<AttachedDisk>& disks, const std::string& commandLine);
     bool Ended() const { return ended_; }
+    // The program's exit status once it ended: kExitNoDrive when the drive
+    // list of an unattended run named no attached drive, else 0.
+    int ExitStatus() const { return exitStatus_; }
 
     // Commands, as the menus, toolbar and keys start them.
     void SelectDrive(int index);
@@ -70,12 +80,16 @@ public:
     void ExitCommand();
     // Attaches an image (the Disk menu's "&Open disk image...") and selects
     // its first volume; false when it gives no drive.
-    bool AttachDiskImage(const std::string& path);
+    bool AttachDiskImage(const std::string& typedPath);
+    // A drive of the Disk menu is selected: Check and Defragment have
+    // something to work on.
+    bool DriveSelected() const;
     // Opens the cleaner window modally on the list `keyword` names
     // ("Temps", "Duplicates", "TaskList", "Frags", ...), the interface locked.
     void OpenCleanerList(const std::string& keyword);
     // The drive list of an unattended run; `checkOnly` > 0 checks instead.
-    void RunDriveList(const std::string& list, int checkOnly);
+    // Returns how many drives it ran.
+    int RunDriveList(const std::string& list, int checkOnly);
     // Tools and Help: HexExplorer on the selected drive, a launcher item
     // ("ScanDisk_", "regcheck_" ...), the help window at its contents.
     void HexExplorerCommand();
@@ -150,6 +164,7 @@ private:
     void UnlockInterface();
     void ResetLists();
     void DiscardMapCells();
+    void UpdateDriveButtons();
     void ShowEndOfRunMessage();
     void ShowMainWindow(int windowState);
     void FatalStop(const QString& message, MessageStyle style);
@@ -170,6 +185,7 @@ private:
     std::unique_ptr<EngineContext> ctx_;
     DefragmentPhase phase_;
     bool ended_ = false;
+    int exitStatus_ = 0;
     bool inRunCommand_ = false;  // from the run command's first yield to its end
     int twipsPerPixel_ = 15;
     int32_t lastNormalHeight_ = 0;  // twips

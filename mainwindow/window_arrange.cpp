@@ -143,10 +143,7 @@ void NTQuilF::RecomputeMapGeometry() {
 void NTQuilF::SaveWindowSize() { quillo::SaveWindowSize(store_, lastNormalHeight_, lastNormalWidth_); }
 
 void NTQuilF::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        StopCommand();
-        return;
-    }
+    // Esc is the window's shortcut (ConnectCommands).
     if (event->key() == Qt::Key_F1) {  // an open menu answers F1 itself (menu_help)
         ShowHelpPopup(this, kMainWindowHelpContext);
         return;

@@ -18,6 +18,7 @@
 #include "common/log.h"
 #include "disk/volume_lock.h"
 #include "mainwindow/disk_map.h"
+#include "mainwindow/drive_list.h"
 #include "mainwindow/free_space_pie.h"
 #include "mainwindow/menu_bar.h"
 #include "mainwindow/palette.h"
@@ -38,6 +39,15 @@ std::string LogFilePath() {
     std::string folder = ProgramFolder();
     if (::access(folder.c_str(), W_OK) != 0) folder = ConfigFolder();
     return folder + "/" + ProgramFileName("quillo") + ".LOG";
+}
+
+// "drives: C: D:", or how to attach one when there is none.
+std::string AttachedDrivesText(const DriveMenu& menu) {
+    std::string letters;
+    for (const DriveMenuItem& item : menu.items) {
+        if (item.visible && item.caption.size() >= 3) letters += " " + item.caption.substr(1, 2);
+    }
+    return letters.empty() ? "no disk attached: use --disk PATH" : "drives:" + letters;
 }
 
 }  // namespace
@@ -66,6 +76,11 @@ void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string
     const std::vector<std::string> problems = drives_.Attach(all);
     if (!disks.empty()) RememberDisks(store_, all);
     for (const std::string& problem : problems) std::fprintf(stderr, "quillo: %s\n", problem.c_str());
+    // A disk that cannot be had (a remembered image moved away) is said in
+    // the window too, where a user started from a menu looks.
+    const auto logProblems = [&] {
+        for (const std::string& problem : problems) AddLogLine(*ctx_, problem);
+    };
 
     view_->Yield();
     view_->Yield();
@@ -87,15 +102,20 @@ void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string
     WriteLogFile(*ctx_, true);
 
     view_->Yield();
-    CommandList = commandLine;
-    if (CommandList == "*") CommandList = "/" + options.AutoDefrag;
+    CommandList = UnattendedDriveList(commandLine, options.AutoDefrag);
     Timer1_->start();
 
     if (!CommandList.empty()) {
         ShowMainWindow(options.AutoShow);
         Ready = true;
         ctx_->options.Background = options.AutoBackground;
-        RunDriveList(CommandList, 0);
+        logProblems();
+        if (RunDriveList(CommandList, 0) == 0) {
+            // A list that names nothing must not end as if the drives were done.
+            std::fprintf(stderr, "quillo: \"%s\" names no attached drive (%s)\n", commandLine.c_str(),
+                         AttachedDrivesText(driveMenu_).c_str());
+            exitStatus_ = kExitNoDrive;
+        }
         FatalStop("", MessageStyle::None);
         return;
     }
@@ -107,11 +127,10 @@ void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string
         const int i = k % DriveMenu::kItemCount;  // C: .. Z:, then A:
         if (driveMenu_.items[i].visible) first = i;
     }
-    if (first >= 0) {
-        SelectDrive(first);
-    } else {
-        TxtLog_->addItem("No disk attached: use Disk > Open disk image...");
-    }
+    if (first >= 0) SelectDrive(first);  // clears the log before its own lines
+    logProblems();
+    if (first < 0) TxtLog_->addItem(kNoDiskHint);
+    UpdateDriveButtons();
     if (!isVisible()) {
         delete splash_;
         splash_ = nullptr;
@@ -166,8 +185,9 @@ void NTQuilF::FatalStop(const QString& message, MessageStyle style) {
     ended_ = true;
     hooks_.endProgram();
 }
-bool NTQuilF::AttachDiskImage(const std::string& path) {
+bool NTQuilF::AttachDiskImage(const std::string& typedPath) {
     if (RunActive) return false;
+    const std::string path = AbsolutePath(typedPath);
     ReleaseVolume(*ctx_);
     const std::vector<AttachedDisk> previous = drives_.Disks();
     const std::vector<AttachedDisk> all = MergeDisks(previous, {{path, false}});

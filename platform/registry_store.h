@@ -13,7 +13,7 @@
 // File format: an INI file (platform/ini_file.h), one section per key and
 // one entry per value, e.g.
 //   [SOFTWARE\Microsoft\Windows\CurrentVersion\explorer\LastOptimize]
-//   C=hex:d5070c00030017000e001e0005003700
+//   C:1234-ABCD=hex:d5070c00030017000e001e0005003700
 //   [SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce]
 //   Quillo=str:/opt/quillo/Dazo1.exe
 // - raw bytes: "hex:" and two lower-case hex digits per byte;

@@ -43,6 +43,31 @@ TEST(BootSector, LabelNeedsTheExtendedSignatureButTheSectorNeedsNo55AA) {
     EXPECT_EQ(fat16->volumeLabel, "");
 }
 
+TEST(BootSector, SerialNumberFollowsTheExtendedSignatureOfEitherLayout) {
+    struct Case {
+        const char* what;
+        bool fat32;
+        uint8_t signature;
+        std::optional<uint32_t> serial;
+    };
+    const Case cases[] = {{"FAT16 with a label", false, 0x29, 0x1234ABCD},
+                          {"FAT16, serial only", false, 0x28, 0x1234ABCD},
+                          {"FAT16 without a block", false, 0, std::nullopt},
+                          {"FAT32 with a label", true, 0x29, 0x1234ABCD},
+                          {"FAT32 without a block", true, 0, std::nullopt}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> sector = c.fat32 ? Fat32Sector() : Fat16Sector();
+        const int block = c.fat32 ? 66 : 38;
+        sector[block] = c.signature;
+        put_le32(&sector[block + 1], 0x1234ABCD);
+        if (!c.fat32) put_le32(&sector[67], 0x55555555);  // where FAT32 keeps it: boot code here
+        const std::optional<BootSectorInfo> info = ParseBootSector(sector.data(), 81920, nullptr);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->volumeSerial, c.serial);
+    }
+}
+
 TEST(BootSector, TypeComesFromClusterCountWithTheAmbiguous4085Refused) {
     std::string why;
     EXPECT_EQ(ParseBootSector(WithClusters(4084).data(), 1 << 20, &why)->fileSystemName, "FAT12");

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "common/little_endian.h"
+#include "mainwindow/command_line.h"
 #include "mainwindow/disk_map.h"
 #include "mainwindow/drive_list.h"
 #include "mainwindow/image_toolbar.h"
@@ -20,6 +21,7 @@
 #include "mainwindow/window_layout.h"
 #include "platform/config_paths.h"
 #include "platform/option_store.h"
+#include "tests/support/console_run.h"
 #include "tests/support/test_images.h"
 
 using namespace quillo;
@@ -79,6 +81,16 @@ void DuringRun(NTQuilF& window, std::function<void()> probe) {
     timer->start();
 }
 
+// The map's picture shows nothing in cells `from` to `to` (exclusive).
+bool MapBlankBetween(NTQuilF& window, int from, int to) {
+    const QImage& canvas = window.picMap().Canvas();
+    const QColor blank = canvas.pixelColor(0, 14);  // the left margin
+    for (int cell = from; cell < to; cell += 37) {
+        if (canvas.pixelColor(CellOrigin(window.picMap().Geometry(), cell) + QPoint(1, 1)) != blank) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -109,19 +121,25 @@ private slots:
         QVERIFY(quillo::test::MakeFragImage(disk_, "--preset disk"));
     }
 
+    // Every way of typing the list runs exactly the drives it names; "*"
+    // takes the stored list (letters joined by commas).
     void driveListLetters_data() {
-        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("commandLine");
         QTest::addColumn<QString>("letters");
-        QTest::newRow("stored list after start-up") << "/C,D" << "CD";
-        QTest::newRow("letters typed with blanks") << "c d" << "D";
-        QTest::newRow("no separator before the first") << "CD" << "D";
-        QTest::newRow("run of letters after a separator") << " CD" << "CD";
+        QTest::newRow("one letter") << "C" << "C";
+        QTest::newRow("letters with blanks") << "c d" << "CD";
+        QTest::newRow("letters with colons") << "C: D:" << "CD";
+        QTest::newRow("letters run together") << "CD" << "CD";
+        QTest::newRow("each behind a slash") << "/C /D" << "CD";
+        QTest::newRow("slash and comma") << "/C,D" << "CD";
+        QTest::newRow("stored list") << "*" << "CE";
         QTest::newRow("separators only") << " / ," << "";
+        QTest::newRow("no list") << "" << "";
     }
     void driveListLetters() {
-        QFETCH(QString, list);
+        QFETCH(QString, commandLine);
         QFETCH(QString, letters);
-        const std::vector<char> found = DriveListLetters(list.toStdString());
+        const std::vector<char> found = DriveListLetters(UnattendedDriveList(commandLine.toStdString(), "C,E"));
         QCOMPARE(QString::fromStdString(std::string(found.begin(), found.end())), letters);
     }
 
@@ -224,18 +242,44 @@ private slots:
         QCOMPARE(recorder.ends, 1);
     }
 
-    void escDuringACheckStopsIt() {
+    // Esc, delivered to the window as the platform delivers a key (to the
+    // widget with the focus), stops a run however it was started. A command
+    // chosen from the menus by keyboard leaves the focus on the menu bar.
+    void escStopsARun_data() {
+        QTest::addColumn<bool>("defragment");
+        QTest::addColumn<bool>("fromMenuKeys");  // else the toolbar button
+        QTest::newRow("Check from the toolbar") << false << false;
+        QTest::newRow("Defragment from the toolbar") << true << false;
+        QTest::newRow("Check from the Tools menu by keys") << false << true;
+        QTest::newRow("Defragment from the Defrag menu by keys") << true << true;
+    }
+    void escStopsARun() {
+        QFETCH(bool, defragment);
+        QFETCH(bool, fromMenuKeys);
         const std::string image = Fresh(small16_);
+        const std::string before = Digest(image);
         Recorder recorder;
         NTQuilF window(recorder.Hooks());
         window.FormLoad({{image, false}}, "");
-        const std::vector<uint8_t> bytes = quillo::test::ReadFileBytes(image);
-        DuringRun(window, [&] { QTest::keyClick(&window, Qt::Key_Escape); });
-        window.CheckDiskCommand();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWindow* screenWindow = window.windowHandle();
+        bool stoppedInRun = false;
+        DuringRun(window, [&] {
+            QTest::keyClick(screenWindow, Qt::Key_Escape);
+            stoppedInRun = window.ctx().run.UserAbort;
+        });
+        if (fromMenuKeys) {
+            QTest::keyClick(screenWindow, defragment ? Qt::Key_D : Qt::Key_T, Qt::AltModifier);
+            QTest::keyClick(screenWindow, defragment ? Qt::Key_D : Qt::Key_C);
+        } else {
+            QTest::mouseClick(window.toolbar().Element(defragment ? 5 : 9), Qt::LeftButton);
+        }
+        QVERIFY(stoppedInRun);
         QCOMPARE(LogLines(window).last(), QString("(User stop)"));
         QVERIFY(recorder.messages.empty());
         QVERIFY(!window.RunActive);
-        QVERIFY(quillo::test::ReadFileBytes(image) == bytes);  // a Check never writes
+        QVERIFY(FsckClean(image));
+        QCOMPARE(Digest(image), before);
     }
 
     void defragFromTheWindowKeepsEveryFile() {
@@ -255,6 +299,21 @@ private slots:
         std::ifstream file(window.ctx().log.LogPath, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         QVERIFY(text.find("Fragmented Files = 0\r\n") != std::string::npos);
+
+        // The date of the run belongs to this volume, for the window and the
+        // console front end alike, and not to another volume given the same
+        // letter.
+        window.CheckDiskCommand();
+        QCOMPARE(LogLines(window).filter(QRegularExpression("^Last defrag = \\w+ \\d\\d, 20\\d\\d$")).size(), 1);
+        const std::string config = std::getenv("XDG_CONFIG_HOME");
+        const std::string disk = "--disk " + ShellQuote(image);
+        QVERIFY(quillo::test::RunConsole(disk + " check C", config).output.find("Last defrag = ") != std::string::npos);
+        const std::string other = dir_.File("other" + std::to_string(round_) + ".img");
+        std::filesystem::copy_file(image, other);
+        QVERIFY(quillo::test::WriteFileBytes(other, 39, {0x78, 0x56, 0x34, 0x12}));  // its serial number
+        const quillo::test::ConsoleRun otherCheck = quillo::test::RunConsole("--disk " + ShellQuote(other) + " check C", config);
+        QCOMPARE(otherCheck.status, 0);
+        QVERIFY2(otherCheck.output.find("Last defrag") == std::string::npos, otherCheck.output.c_str());
     }
 
     // A resize during a run leaves the run's grid alone; afterwards the map is
@@ -317,14 +376,14 @@ private slots:
     }
 
     // "*" takes the stored list; unknown letters run nothing; either way the
-    // program ends without a message.
+    // program ends without a message. Each drive's map starts blank.
     void unattendedDriveLists() {
         const std::string image = Fresh(disk_);
         const std::string beforeC = Digest(image, "--partition 1");
         const std::string beforeD = Digest(image, "--partition 5");
         {
             OptionStore store = OptionStore::ForApplication(kQuilloAppName);
-            store.WriteText("AutoDefrag", "C,D");
+            store.WriteText("AutoDefrag", "D,C");
         }
         Recorder recorder;
         NTQuilF window(recorder.Hooks());
@@ -333,18 +392,30 @@ private slots:
         QCOMPARE(recorder.ends, 1);
         QVERIFY(recorder.messages.empty());
         const QStringList log = LogLines(window);
-        QCOMPARE(log.filter(QRegularExpression("^Drive ")), QStringList({"Drive C:", "Drive D:"}));
+        QCOMPARE(log.filter(QRegularExpression("^Drive ")), QStringList({"Drive D:", "Drive C:"}));
+        const int cellsOfC = int(window.ctx().chains.MapCells.size());
+        const int cellsOfGrid = window.picMap().Geometry().CellCount;
+        QVERIFY(cellsOfC + 100 < cellsOfGrid && MapBlankBetween(window, cellsOfC + 1, cellsOfGrid));
         QCOMPARE(recorder.beeps, 0);  // unattended runs do not go through the Defrag command
         QVERIFY(FatcheckClean(image, "--partition 1") && FatcheckClean(image, "--partition 5"));
         QCOMPARE(Digest(image, "--partition 1"), beforeC);
         QCOMPARE(Digest(image, "--partition 5"), beforeD);
 
-        const std::vector<uint8_t> after = quillo::test::ReadFileBytes(image);
+        // A letter typed without a separator in front is a drive too (C: is
+        // packed already, so this run is short).
         Recorder second;
-        NTQuilF other(second.Hooks());
-        other.FormLoad({}, "Q Z");  // the disk is remembered; neither letter exists
-        QVERIFY(other.Ended());
-        QVERIFY(LogLines(other).filter("Drive").isEmpty());
+        NTQuilF typed(second.Hooks());
+        typed.FormLoad({}, "C");  // the disk is remembered
+        QVERIFY(typed.Ended());
+        QCOMPARE(LogLines(typed).filter(QRegularExpression("^Drive ")), QStringList({"Drive C:"}));
+        QCOMPARE(typed.ExitStatus(), 0);
+
+        // The program itself: a list that names no drive says so and fails.
+        const std::vector<uint8_t> after = quillo::test::ReadFileBytes(image);
+        std::string output;
+        const int status = quillo::test::RunCommand(std::string(QUILLO_WINDOW_PATH) + " Q Z", &output);
+        QCOMPARE(status, kExitNoDrive);
+        QVERIFY2(output.find("\"Q Z\" names no attached drive (drives: C: D:)") != std::string::npos, output.c_str());
         QVERIFY(quillo::test::ReadFileBytes(image) == after);
     }
 
@@ -357,6 +428,16 @@ private slots:
         window.FormLoad({}, "");
         QVERIFY(!window.driveMenu().items[1].visible);
         QVERIFY(window.ctx().chains.MapCells.size() <= 1);
+        // Nothing to work on: the commands do nothing, the hint stays and
+        // the disk buttons are greyed.
+        window.DefragCommand();
+        window.CheckDiskCommand();
+        QTest::mouseClick(window.toolbar().Element(0), Qt::LeftButton);
+        QVERIFY(recorder.messages.empty());
+        QCOMPARE(LogLines(window), QStringList({kNoDiskHint}));
+        for (int element : {19, 20, 21, 22}) QVERIFY(window.toolbar().IsElementVisible(element));
+        for (int element : {0, 4}) QVERIFY(!window.toolbar().Element(element)->isEnabled());
+        QVERIFY(!window.menus().Item("Defrag_")->isEnabled() && !window.menus().Item("CheckDisk_")->isEnabled());
 
         const std::string junk = dir_.File("junk.bin");
         QVERIFY(quillo::test::WriteFileBytes(junk, 0, std::vector<uint8_t>(65536, 0x5A)));
@@ -367,6 +448,8 @@ private slots:
         QVERIFY(window.AttachDiskImage(image));
         QCOMPARE(window.ctx().run.DriveString, std::string("C:"));
         QVERIFY(window.menus().DriveItem(1)->isVisible());
+        QVERIFY(window.toolbar().IsElementVisible(5) && window.toolbar().Element(0)->isEnabled());
+        QVERIFY(window.menus().Item("Defrag_")->isEnabled());
         QVERIFY(window.ctx().chains.MapCells.size() > 1);  // its map is drawn
         const std::vector<AttachedDisk> remembered = RememberedDisks(OptionStore::ForApplication(kQuilloAppName));
         QCOMPARE(remembered.size(), size_t{1});
@@ -381,10 +464,56 @@ private slots:
         QCOMPARE(window.ctx().run.DriveMenuIndex, 1);
         window.StepDrive(+1);
         QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
+        const int cellsOfD = int(window.ctx().chains.MapCells.size());
         window.StepDrive(+1);  // wraps from the last visible item to C:
         QCOMPARE(window.ctx().run.DriveString, std::string("C:"));
+        // C: has fewer cells than D: had; the rows below C:'s last cell are
+        // blank, not D:'s.
+        const int cellsOfC = int(window.ctx().chains.MapCells.size());
+        QVERIFY(cellsOfC + 100 < cellsOfD);
+        QVERIFY(MapBlankBetween(window, cellsOfC + 1, cellsOfD));
         window.StepDrive(-1);
         QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
+    }
+
+    // Disks are remembered by absolute paths, and one that cannot be found
+    // at the next start is said in the window's log.
+    void rememberedDisks_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("withAnotherDisk");
+        QTest::newRow("plain name, alone") << "held.img" << false;
+        QTest::newRow("dotted name, beside another disk") << "./sub/./held.img" << true;
+    }
+    void rememberedDisks() {
+        QFETCH(QString, typed);
+        QFETCH(bool, withAnotherDisk);
+        const std::string image = Fresh(small16_);
+        const std::string folder = dir_.File("started" + std::to_string(round_));
+        std::filesystem::create_directories(folder + "/sub");
+        const std::string held = folder + (typed.contains("sub") ? "/sub/held.img" : "/held.img");
+        std::filesystem::copy_file(image, held);
+        const std::filesystem::path home = std::filesystem::current_path();
+        std::filesystem::current_path(folder);
+        const CommandLine line = ParseCommandLine({"--disk", typed.toStdString()});
+        std::filesystem::current_path(home);
+        QCOMPARE(line.disks.size(), size_t{1});
+        QCOMPARE(line.disks[0].path, held);
+        {
+            Recorder recorder;
+            NTQuilF first(recorder.Hooks());
+            first.FormLoad(line.disks, "");
+        }
+        QCOMPARE(RememberedDisks(OptionStore::ForApplication(kQuilloAppName))[0].path, held);
+
+        std::filesystem::remove(held);
+        Recorder recorder;
+        NTQuilF window(recorder.Hooks());
+        window.FormLoad(withAnotherDisk ? std::vector<AttachedDisk>{{image, false}} : std::vector<AttachedDisk>{}, "");
+        const QStringList log = LogLines(window);
+        QVERIFY2(log.filter(QString::fromStdString(held + ": cannot open: No such file or directory")).size() == 1, qPrintable(log.join('|')));
+        QCOMPARE(window.DriveSelected(), withAnotherDisk);
+        QCOMPARE(log.contains(kNoDiskHint), !withAnotherDisk);
+        if (withAnotherDisk) QVERIFY(log.contains("Volume size = 31.9MB"));
     }
 
     void storedSizeIsRestoredWithinTheWorkArea() {
