@@ -256,6 +256,7 @@ void Xclean::FillList() {
     if (scan) {
         List1_[0]->show();
         List1_[1]->hide();
+        List1_[1]->clear();  // it showed the rows as they came; list 0 holds them now
         RecomputeActiveList();
     }
     SortRows(sink.rows);

@@ -81,12 +81,12 @@ public:
     // Attaches an image (the Disk menu's "&Open disk image...") and selects
     // its first volume; false when it gives no drive.
     bool AttachDiskImage(const std::string& typedPath);
-    // A drive of the Disk menu is selected: Check and Defragment have
-    // something to work on.
-    bool DriveSelected() const;
     // Opens the cleaner window modally on the list `keyword` names
     // ("Temps", "Duplicates", "TaskList", "Frags", ...), the interface locked.
     void OpenCleanerList(const std::string& keyword);
+    // A drive of the Disk menu is selected: Check and Defragment have
+    // something to work on.
+    bool DriveSelected() const;
     // The drive list of an unattended run; `checkOnly` > 0 checks instead.
     // Returns how many drives it ran.
     int RunDriveList(const std::string& list, int checkOnly);
