@@ -370,7 +370,9 @@ private slots:
         QCOMPARE(recorder.messages.size(), size_t{1});
         QCOMPARE(recorder.messages[0].first, MessageStyle::Critical);
         QVERIFY(recorder.messages[0].second.startsWith("Structural errors have been detected on this drive.\n"));
-        QVERIFY(recorder.messages[0].second.contains("Err=Crosslinked files"));
+        // The first file's chain now runs on into the second's: longer than
+        // its size, which the scan (like fsck.fat) meets first.
+        QVERIFY(recorder.messages[0].second.contains("Err=Size disagrees with the chain"));
         QVERIFY(quillo::test::ReadFileBytes(image) == bytes);
         QVERIFY(window.menus().Item("Defrag_")->isEnabled());
     }
@@ -514,6 +516,29 @@ private slots:
         QCOMPARE(window.DriveSelected(), withAnotherDisk);
         QCOMPARE(log.contains(kNoDiskHint), !withAnotherDisk);
         if (withAnotherDisk) QVERIFY(log.contains("Volume size = 31.9MB"));
+    }
+
+    // A volume we refuse is listed greyed, its reason as the tip, and stays
+    // greyed when a run unlocks the menus; start-up selects the next drive.
+    void unsupportedDriveIsGreyedWithItsReason() {
+        const std::string refused = dir_.File("one-table.img");
+        QVERIFY(quillo::test::MakeFatImage(refused, 8192, "-F 16 -s 1 -f 1"));
+        const std::string image = Fresh(small16_);
+        Recorder recorder;
+        NTQuilF window(recorder.Hooks());
+        window.FormLoad({{refused, false}, {image, false}}, "");
+        QAction* c = window.menus().DriveItem(1);
+        QVERIFY(c->isVisible());
+        QVERIFY(!c->isEnabled());
+        QCOMPARE(c->text(), QString("&C:  (not supported)"));
+        QCOMPARE(c->toolTip(), QString("2 allocation tables needed, this volume has 1"));
+        QVERIFY(window.menus().Menu("Disk_Menu")->toolTipsVisible());
+        QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
+        window.CheckDiskCommand();
+        QVERIFY(!c->isEnabled());
+        QVERIFY(window.menus().DriveItem(2)->isEnabled());
+        window.StepDrive(+1);  // D: is the only drive to step to
+        QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
     }
 
     void storedSizeIsRestoredWithinTheWorkArea() {
