@@ -45,6 +45,7 @@ CleanerHooks WithDefaults(CleanerHooks hooks, QWidget* owner) {
         };
     if (!hooks.openFile)
         hooks.openFile = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    if (!hooks.openUrl) hooks.openUrl = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
     if (!hooks.showFacts)
         hooks.showFacts = [owner](const QString& title, const FactLines& lines) { ShowFactsDialog(owner, title, lines); };
     if (!hooks.fileManagerProperties) hooks.fileManagerProperties = AskFileManagerForProperties;

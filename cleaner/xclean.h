@@ -29,6 +29,7 @@ struct CleanerHooks {
     std::function<void(const QString& title, const QString& text, QMessageBox::Icon)> message;  // OK only
     std::function<bool(const QString& title, const QString& text, QMessageBox::Icon)> askYesNo;  // No is default
     std::function<bool(const QString& path)> openFile;                // default: the desktop's handler
+    std::function<bool(const QString& url)> openUrl;                  // default: the desktop's web browser
     std::function<void(const QString& title, const std::vector<std::pair<QString, QString>>&)> showFacts;
     std::function<bool(const QString& path)> fileManagerProperties;   // default: over D-Bus
     std::function<bool(QPrinter&)> choosePrinter;                     // default: the print dialog

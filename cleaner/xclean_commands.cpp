@@ -42,6 +42,8 @@ void Xclean::OpenRow(const ListRow& row) {
     const RowTarget target = source_->Target(row);
     if (target.kind == RowTarget::Kind::HostFile) {
         hooks_.openFile(QString::fromStdString(target.path));
+    } else if (target.kind == RowTarget::Kind::Url) {
+        hooks_.openUrl(QString::fromStdString(target.path));
     } else if (target.kind == RowTarget::Kind::VolumeFile) {
         // A file inside a volume opens as a read-only copy of our own.
         const std::string copy = ExtractVolumeFile(env_.ctx, target.path);

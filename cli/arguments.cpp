@@ -69,7 +69,7 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
     }
     if (parsed.command == "list") {
         if (i >= args.size()) {
-            error = "list needs a list: Temps, Duplicates, TaskList or Frags DRIVE";
+            error = "list needs a list: Temps, TempInternet, URLcache, Cookies, Duplicates, TaskList or Frags DRIVE";
             return std::nullopt;
         }
         parsed.listKeyword = args[i++];

@@ -13,7 +13,10 @@
 #include "engine/list_source.h"
 #include "engine/run_driver.h"
 #include "engine/volume_file_delete.h"
+#include "platform/browser_profiles.h"
 #include "platform/config_paths.h"
+#include "platform/registry_store.h"
+#include "platform/user_folders.h"
 
 namespace quillo::cli {
 namespace {
@@ -88,9 +91,13 @@ int ListRows(Console& console, const Arguments& args, std::FILE* out, std::FILE*
                             const DriveAssignment* drive = console.table().Find(letter);
                             return VolumeRestoreFolder(drive != nullptr ? drive->path : "", letter);
                         }};
+    env.internetCacheFolder =
+        FindUserFolders(FindBrowserProfiles(), RegistryStore::ForApplication(kQuilloAppName)).internetCache;
     const std::unique_ptr<ListSource> source = MakeListSource(keyword, env);
     if (source == nullptr) {
-        std::fprintf(err, "quillo-cli: no list %s (Temps, Duplicates, TaskList, Frags)\n", keyword.c_str());
+        std::fprintf(err,
+                     "quillo-cli: no list %s (Temps, TempInternet, URLcache, Cookies, Duplicates, TaskList, Frags)\n",
+                     keyword.c_str());
         return kExitUsage;
     }
     std::signal(SIGINT, OnInterrupt);

@@ -4,6 +4,7 @@
 
 #include "engine/duplicate_list.h"
 #include "engine/fragmented_list.h"
+#include "engine/internet_list.h"
 #include "engine/task_list.h"
 #include "engine/temp_list.h"
 
@@ -12,8 +13,7 @@ namespace {
 
 char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Captions and help contexts as the window shows them; the internet lists
-// have their kinds here and get their sources with the browser profiles.
+// Captions and help contexts as the window shows them.
 constexpr ListKind kListKinds[] = {
     // keyword, caption, help, open, delete, properties, select, count, partial
     {"Cookies", "Cookies", 500, false, true, false, true, true, false},
@@ -66,6 +66,9 @@ const ListKind* FindListKind(const std::string& keyword) {
 
 std::unique_ptr<ListSource> MakeListSource(const std::string& keyword, ListEnvironment& env) {
     if (keyword == "Temps") return std::make_unique<FolderListSource>(env, env.tempPath);
+    if (keyword == "TempInternet") return std::make_unique<FolderListSource>(env, env.internetCacheFolder);
+    if (keyword == "URLcache") return std::make_unique<InternetCacheSource>(env, "http:");
+    if (keyword == "Cookies") return std::make_unique<InternetCacheSource>(env, "Cookie:");
     if (keyword == "Duplicates") return std::make_unique<DuplicateListSource>(env);
     if (keyword == "Frags") return std::make_unique<FragmentedListSource>(env);
     if (keyword == "TaskList") return std::make_unique<TaskListSource>(env);

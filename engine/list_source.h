@@ -76,9 +76,9 @@ private:
 
 // What a row stands for, for Open and Properties.
 struct RowTarget {
-    enum class Kind { None, HostFile, VolumeFile };
+    enum class Kind { None, HostFile, VolumeFile, Url };
     Kind kind = Kind::None;
-    std::string path;  // HostFile: absolute; VolumeFile: "C:\Docs\Letter.txt"
+    std::string path;  // HostFile: absolute; VolumeFile: "C:\Docs\Letter.txt"; Url: the address
 };
 
 // How a fill ended.
@@ -105,6 +105,9 @@ struct ListEnvironment {
     // The host folder under which the files of drive `letter` are restored
     // from the Trash (see VolumeRestoreFolder).
     std::function<std::string(char)> restoreFolder;
+    // The internet cache folder ("TempInternet") with its trailing '/';
+    // empty when no browser profile was found.
+    std::string internetCacheFolder = {};
 };
 
 class ListSource {

@@ -7,7 +7,8 @@ namespace quillo::gui {
 
 const char* CleanerKeywordOf(const QString& item) {
     static const std::pair<const char*, const char*> kItems[] = {
-        {"DeleteTemps_", "Temps"}, {"Duplicate_", "Duplicates"}, {"TaskList_", "TaskList"}};
+        {"DeleteTemps_", "Temps"},          {"Duplicate_", "Duplicates"},    {"TaskList_", "TaskList"},
+        {"DeleteCookies_", "Cookies"},      {"TempInternet_", "TempInternet"}, {"URLcache_", "URLcache"}};
     for (const auto& [name, keyword] : kItems)
         if (item == name) return keyword;
     return nullptr;
@@ -20,6 +21,7 @@ void NTQuilF::OpenCleanerList(const std::string& keyword) {
                             const DriveAssignment* drive = drives_.Table().Find(letter);
                             return VolumeRestoreFolder(drive != nullptr ? drive->path : "", letter);
                         }};
+    env.internetCacheFolder = InternetCacheFolder;
     {
         Xclean window(env, keyword, this);
         window.exec();

@@ -114,6 +114,7 @@ public:
     std::string PageKeyword;
     std::string TempPath;
     std::string TempFolder;
+    std::string InternetCacheFolder;  // the first browser profile's cache folder, with '/'
     std::string HistoryFolder;  // what "Internet &history..." opens
     bool IsWin98 = true;
 

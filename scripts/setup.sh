@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils appstream man-db librsvg2-bin
   libsystemd-dev dbus-daemon
   trash-cli poppler-utils
+  libsqlite3-dev sqlite3 xdg-user-dirs
   python3 python3-dbus python3-gi
   xvfb xauth fonts-dejavu-core
 )
