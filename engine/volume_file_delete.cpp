@@ -13,6 +13,7 @@
 #include "analysis/chains.h"
 #include "common/engine_context.h"
 #include "common/little_endian.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/fat_table.h"
 #include "disk/sector_io.h"
 #include "disk/volume_lock.h"
@@ -22,10 +23,8 @@
 namespace quillo {
 namespace {
 
-constexpr uint8_t kErasedEntry = 0xE5;
 constexpr uint8_t kAttrReadOnly = 1;
 constexpr uint8_t kNotAPlainFile = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrFolder;
-constexpr int kEntrySize = 32;
 
 // FSInfo sector fields (FAT32).
 constexpr int kFsInfoSectorOffset = 48;  // in the boot sector, 16 bits
