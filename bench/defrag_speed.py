@@ -35,6 +35,9 @@ TOOLS = os.path.join(ROOT, "tests", "tools")
 IMAGES = [("defrag320", 320, 1800, 120, 91, 5), ("defrag1280", 1280, 7200, 480, 91, 5)]
 LARGE_FILES_IMAGE = ("defrag320large", 320, 80, 4, 85, 3)
 MKFRAG = ["--fat", "32", "--cluster-sectors", "8", "--churn", "4"]
+# what libquillo_engine.a itself links against (CMakeLists.txt)
+ENGINE_LIBS = subprocess.run(["pkg-config", "--libs", "libsystemd", "sqlite3"],
+                             capture_output=True, text=True, check=True).stdout.split()
 MTOOLS_ENV = dict(os.environ, MTOOLSRC=os.devnull, MTOOLS_SKIP_CHECK="1", LC_ALL="C.UTF-8")
 
 
@@ -220,7 +223,7 @@ def main():
     os.environ["XDG_CONFIG_HOME"] = os.path.join(OUT, "config")
     subprocess.run(["g++", "-std=c++20", "-O2", f"-I{ROOT}", os.path.join(ROOT, "bench", "defrag_noflush.cpp"),
                     os.path.join(BUILD, "libquillo_cli.a"), os.path.join(BUILD, "libquillo_engine.a"),
-                    "-o", NOFLUSH], check=True)
+                    *ENGINE_LIBS, "-o", NOFLUSH], check=True)
     print(f"disk under {OUT}: {subprocess.run(['df', '--output=fstype', OUT], capture_output=True, text=True).stdout.split()[-1]}")
     images = [build_image(*spec) for spec in IMAGES + [LARGE_FILES_IMAGE]]
     results, copy_shares = [], []

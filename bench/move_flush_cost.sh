@@ -12,7 +12,7 @@ out="$build/bench"
 mkdir -p "$out"
 cmake -S "$root" -B "$build" -G "Unix Makefiles" >/dev/null
 cmake --build "$build" --target quillo_engine -- --no-print-directory -s >/dev/null
-g++ -std=c++20 -O2 -I"$root" "$root/bench/move_flush_cost.cpp" "$build/libquillo_engine.a" -o "$out/move_flush_cost"
+g++ -std=c++20 -O2 -I"$root" "$root/bench/move_flush_cost.cpp" "$build/libquillo_engine.a" $(pkg-config --libs libsystemd sqlite3) -o "$out/move_flush_cost"
 args=("$@")
 [ ${#args[@]} -eq 0 ] && args=(--preset small16)
 python3 "$root/tests/tools/mkfragimg" "$out/flush_cost.img" "${args[@]}" >/dev/null
