@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -335,6 +336,14 @@ std::string TableComplaint(const std::vector<uint8_t>& image, const std::string&
     const bool second = !ChainRulesBroken(image, inspected, 1);
     if (test::JsonField(inspected, "fat_type") == "FAT12") return first || second ? "" : "both table copies broken; ";
     return std::string(first ? "" : "first table copy broken; ") + (second ? "" : "second table copy broken; ");
+}
+
+std::vector<uint8_t> WithSecondCopyFirst(std::vector<uint8_t> image, const std::string& inspected) {
+    const int64_t tableBytes = test::JsonNumber(inspected, "fat_sectors").value_or(0) * kSectorSize;
+    const int64_t first = test::JsonNumber(inspected, "reserved_sectors").value_or(0) * kSectorSize;
+    if (tableBytes > 0 && image.size() >= static_cast<size_t>(first + 2 * tableBytes))
+        std::copy_n(image.begin() + first + tableBytes, tableBytes, image.begin() + first);
+    return image;
 }
 
 }  // namespace quillo::test

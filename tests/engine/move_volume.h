@@ -98,6 +98,10 @@ private:
 // report of the volume (its geometry).
 std::string TableComplaint(const std::vector<uint8_t>& image, const std::string& inspected);
 
+// The image with its second table copy written over the first: the volume as
+// a run that adopts the second copy sees it.
+std::vector<uint8_t> WithSecondCopyFirst(std::vector<uint8_t> image, const std::string& inspected);
+
 // Empty when the image keeps every file's content and the checkers report
 // nothing but lost clusters, differing table copies and, where
 // `allowDotDotWindow`, stale ".." entries of the scenario's subfolders.

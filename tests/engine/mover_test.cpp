@@ -212,8 +212,12 @@ TEST_F(MoveWriteOrder, ClaimAndCopyAreFlushedBeforeTheSwitchAndTheSwitchBeforeTh
             }) - batches.begin());
         ASSERT_TRUE(directory == 1 || directory == 2) << directory;
         ASSERT_TRUE(batches.size() == directory + 2 || batches.size() == directory + 3) << batches.size();
-        if (path == "/BIG.DAT") EXPECT_EQ(batches.size(), 5u);
-        if (directory == 2) EXPECT_EQ(Kinds(batches[0]), std::vector<WriteKind>(2, WriteKind::AllocationTable));
+        if (path == "/BIG.DAT") {
+            EXPECT_EQ(batches.size(), 5u);
+        }
+        if (directory == 2) {
+            EXPECT_EQ(Kinds(batches[0]), std::vector<WriteKind>(2, WriteKind::AllocationTable));
+        }
         // Before the switch: both table copies claimed, then the data.
         const std::vector<WriteKind> claim = Kinds(batches[directory - 1]);
         ASSERT_GE(claim.size(), 3u);
