@@ -104,15 +104,6 @@ TEST_F(StandInPath, CommandLinesMapToTheFirstCounterpartFoundOrNothing) {
     }
 }
 
-TEST_F(StandInPath, ScanDiskNamesTheDriveForTheChecker) {
-    const LinuxLaunch launch = MapCommandLine("Scandskw.exe D:");
-    if (FindProgram("fsck.fat").empty()) GTEST_SKIP() << "fsck.fat is not installed";
-    EXPECT_EQ(launch.kind, LaunchKind::CheckerWindow);
-    EXPECT_EQ(launch.drive, "D:");
-    EXPECT_EQ(std::filesystem::path(launch.argv.front()).filename(), "fsck.fat");  // in /usr/sbin, off the PATH
-    EXPECT_EQ(launch.argv.back(), "-n");
-}
-
 TEST_F(StandInPath, StartedProgramRunsDetachedAndIsNotWaitedFor) {
     AddStandIn("gnome-logs");
     ASSERT_TRUE(StartDetached({"gnome-logs", "--one", "two words"}));

@@ -3,9 +3,11 @@
 // or do (no message box, no bell, no exit), and private copies of images,
 // each with a fresh option store.
 #include <QString>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +40,19 @@ struct StartedWindow {
     WindowRecorder recorder;
     gui::NTQuilF window{recorder.Hooks()};
 };
+
+// Calls `probe` once, at the first moment a run is executing.
+inline void DuringRun(gui::NTQuilF& window, std::function<void()> probe) {
+    auto* timer = new QTimer(&window);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, &window, [&window, timer, probe] {
+        if (!window.RunInProgress) return;
+        timer->stop();
+        timer->deleteLater();
+        probe();
+    });
+    timer->start();
+}
 
 // Files of one test program, and per case a fresh option store.
 class WindowTestFiles {
