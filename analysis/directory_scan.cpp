@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/chains.h"
+#include "analysis/entry_checks.h"
 #include "analysis/long_names.h"
 #include "analysis/size_classes.h"
 #include "common/engine_context.h"
@@ -28,9 +29,7 @@ constexpr int kNameLength = 8;
 constexpr int kExtensionOffset = 8;      // 3 bytes, blank padded
 constexpr int kExtensionLength = 3;
 constexpr int kAttributesOffset = 11;    // 1 byte
-constexpr int kClusterHighOffset = 20;   // 16 bits, FAT32 only
 constexpr int kWriteDateOffset = 24;     // 16 bits, DOS date
-constexpr int kClusterLowOffset = 26;    // 16 bits
 constexpr int kSizeOffset = 28;          // 32 bits
 
 constexpr uint8_t kEndOfFolder = 0;
@@ -133,6 +132,17 @@ void AppendFolderWithErased(ScanState& scan, int32_t record) {
     scan.FoldersWithErasedCount = static_cast<int32_t>(index);
 }
 
+// Whether another program may write to the volume during this pass: only
+// then can an entry honestly disagree with its chain (a file being written).
+bool OthersMayWrite(const EngineContext& ctx) {
+    return !ctx.dev.Level0Held && !ctx.dev.OthersWritesDenied;
+}
+
+// The structural stop for a damaged entry or folder, naming it.
+void StopForDamage(EngineContext& ctx, const std::string& damage, const std::string& path) {
+    StopWithError(ctx, damage + ": " + path);
+}
+
 void CountItem(EngineContext& ctx) {
     ++ctx.scan.ItemsScanned;
     if (ctx.scan.ItemsScanned % kItemsPerTick == 0) ProgressTick(ctx);
@@ -217,6 +227,9 @@ private:
 
     Next ScanEntry(const uint8_t* entry, int32_t slot, int32_t ownRecord, int32_t folderIndex,
                    const std::string& folderPath, Subfolders& subfolders);
+    // The record-making entry's checks: a sound short name, not used before
+    // in its folder. False after stopping the run.
+    bool NameIsSound(const uint8_t* entry);
     void AddSubfolder(Subfolders& subfolders, uint32_t cluster, int32_t record, const std::string& name,
                       const uint8_t* entry);
     void ListLargeItem(int32_t folderIndex, const uint8_t* entry, int64_t size);
@@ -228,6 +241,7 @@ private:
     std::vector<uint8_t> clusterClaimed_;  // 1 for each first cluster an entry already named
     std::vector<std::string> longNames_;  // long name of each folder table entry
     LongNameCollector longName_;
+    FolderNames names_;                   // of the folder being read
     std::string path_;                    // path of the current entry
     std::string scratch_;
 };
@@ -257,6 +271,7 @@ void TreeScan::ScanFolder(uint32_t first, int32_t ownRecord, int32_t folderIndex
     }  // else the fixed root of FAT12/16: the one run of `runs`, read whole below
 
     const std::string folderPath = FolderPath(ctx, folderIndex);
+    names_.Clear();
     const int64_t entriesPerSector = geo.BytesPerSector / kEntrySize;
     const int64_t maxPieceSectors = std::max<int64_t>(kMaxReadBytes / geo.BytesPerSector, 1);
     longName_.Reset();
@@ -276,7 +291,16 @@ void TreeScan::ScanFolder(uint32_t first, int32_t ownRecord, int32_t folderIndex
             if (buffer_.size() < pieceBytes) buffer_.resize(pieceBytes);
             ctx.dev.SectorCursor = static_cast<int32_t>(startSector + done);
             if (!ReadBytesAtCursor(ctx, buffer_.data(), static_cast<uint32_t>(pieceBytes))) return;
-            if (done == 0 && k == 1 && ownRecord != 0) NoteStaleDotDot(ownRecord, folderIndex, buffer_.data());
+            // A subfolder opens with its "." and "..": the mover rewrites
+            // them in place when the folder or its parent moves.
+            if (done == 0 && k == 1 && ownRecord != 0) {
+                const std::string fault = DotEntriesFault(geo, buffer_.data(), first);
+                if (!fault.empty()) {
+                    StopForDamage(ctx, fault, folderPath);
+                    return;
+                }
+                NoteStaleDotDot(ownRecord, folderIndex, buffer_.data());
+            }
             if (done == 0 && ctx.run.ScanFiles) {
                 ++scan.SizeHistogram[SizeClass(sectors * geo.BytesPerSector, kLastSizeClass)];
                 CountItem(ctx);
@@ -328,7 +352,7 @@ TreeScan::Next TreeScan::ScanEntry(const uint8_t* entry, int32_t slot, int32_t o
         longName_.Reset();
         return Next::Entry;
     }
-    if (firstByte == kDotEntry) {
+    if (firstByte == kDotEntry && slot < 2 && ownRecord != 0) {  // checked with the folder's first sector
         longName_.Reset();
         return Next::Entry;
     }
@@ -336,9 +360,13 @@ TreeScan::Next TreeScan::ScanEntry(const uint8_t* entry, int32_t slot, int32_t o
         if (IsLongNamePiece(entry)) longName_.AddPiece(entry); else longName_.Reset();
         return Next::Entry;
     }
+    const std::string name = ShortEntryName(entry);
+    path_.assign(folderPath);
+    path_ += '\\';
+    path_ += name;
+    if (!NameIsSound(entry)) return Next::Abort;
 
-    uint32_t cluster = le16(entry + kClusterLowOffset);
-    if (geo.IsFat32) cluster += static_cast<uint32_t>(le16(entry + kClusterHighOffset)) << 16;
+    const uint32_t cluster = ShortEntryCluster(geo, entry);
     // Cluster 1 does not exist either: numbering starts at 2.
     if (cluster > static_cast<uint32_t>(geo.MaxCluster) || cluster == 1) {
         StopWithError(ctx, "Bad Cluster #");
@@ -383,18 +411,26 @@ TreeScan::Next TreeScan::ScanEntry(const uint8_t* entry, int32_t slot, int32_t o
         rec.Fragments = 0;
     }
 
-    const std::string name = ShortEntryName(entry);
-    path_.assign(folderPath);
-    path_ += '\\';
-    path_ += name;
     const bool isFolder = (attributes & kAttrFolder) != 0;
     const int64_t entrySize = rec.Size;
 
-    if (!isFolder) {
+    if (isFolder) {
+        // A folder's size field is always 0 and its chain never empty; an
+        // entry that breaks either may be a file with a flipped folder bit.
+        if (cluster == 0 || entrySize != 0) {
+            StopForDamage(ctx, cluster == 0 ? "Folder without clusters" : "Folder with a size", path_);
+            return Next::Abort;
+        }
+    } else {
         // A chain longer or shorter than the size needs: a file another
-        // program is writing. It stays where it is.
+        // program is writing, which stays where it is; with nobody else
+        // writing, damage.
         const int64_t needed = entrySize == 0 ? 0 : (entrySize - 1) / geo.BytesPerCluster + 1;
         if (clusters != needed) {
+            if (!OthersMayWrite(ctx)) {
+                StopForDamage(ctx, "Size disagrees with the chain", path_);
+                return Next::Abort;
+            }
             scan.RecordFixed[record] = kRecordFixed;
             ++scan.FixedCount;
         }
@@ -441,6 +477,18 @@ TreeScan::Next TreeScan::ScanEntry(const uint8_t* entry, int32_t slot, int32_t o
     return Next::Entry;
 }
 
+bool TreeScan::NameIsSound(const uint8_t* entry) {
+    if (IsBadShortName(entry)) {
+        StopForDamage(ctx_, "Bad file name", path_);
+        return false;
+    }
+    if (!names_.Add(entry)) {
+        StopForDamage(ctx_, "Name used twice", path_);
+        return false;
+    }
+    return true;
+}
+
 void TreeScan::AddSubfolder(Subfolders& subfolders, uint32_t cluster, int32_t record,
                             const std::string& name, const uint8_t* entry) {
     Subfolder sub{cluster, record, 0, 0, 0, {}};
@@ -459,8 +507,7 @@ void TreeScan::NoteStaleDotDot(int32_t ownRecord, int32_t folderIndex, const uin
     const Geometry& geo = ctx_.geo;
     const uint8_t* dotDot = firstSector + kEntrySize;
     if (std::memcmp(dotDot, "..         ", kNameLength + kExtensionLength) != 0) return;
-    uint32_t named = le16(dotDot + kClusterLowOffset);
-    if (geo.IsFat32) named |= static_cast<uint32_t>(le16(dotDot + kClusterHighOffset)) << 16;
+    const uint32_t named = ShortEntryCluster(geo, dotDot);
     const ScanState& scan = ctx_.scan;
     const int32_t parent = scan.FileRecords[ownRecord].ParentRecord;
     const uint32_t expected = parent == 0 ? 0 : scan.FileRecords[parent].FirstCluster;

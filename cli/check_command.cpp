@@ -6,7 +6,10 @@
 #include "cli/exit_codes.h"
 #include "cli/json_writer.h"
 #include "cli/map_printer.h"
+#include "cli/volume_figures.h"
 #include "common/log.h"
+#include "disk/volume_device.h"
+#include "engine/defragment.h"
 #include "engine/end_of_run.h"
 #include "engine/run_driver.h"
 
@@ -28,27 +31,20 @@ int ExitStatusOf(const RunState& run) {
     return kExitDone;
 }
 
-std::string Summary(const EngineContext& ctx, const std::string& message) {
-    const Geometry& geo = ctx.geo;
-    const ChainState& chains = ctx.chains;
+// The JSON summary of a run: the volume's figures `now`, and for a
+// Defragment those its analysis found before the moves.
+std::string Summary(const EngineContext& ctx, const std::string& message, const VolumeFigures& now,
+                    const VolumeFigures* before) {
     const RunState& run = ctx.run;
-    const int64_t spc = geo.SectorsPerCluster;
     JsonObject o;
-    o.Add("drive", run.DriveString)
-        .Add("filesystem", geo.FileSystemName)
-        .Add("files", int64_t{ctx.scan.FileCount})
-        .Add("folders", int64_t{ctx.scan.FolderCount})
-        .Add("chains", int64_t{chains.ChainCount})
-        .Add("fragmented_files", int64_t{chains.FragmentedFiles})
-        .Add("fragmented_clusters", int64_t{chains.FragmentedClusters})
-        .Add("gaps", int64_t{chains.GapCount})
-        .Add("volume_sectors", int64_t{geo.VolumeSectors})
-        .Add("free_sectors", (int64_t{geo.TotalClusters} - chains.AllocatedClusters) * spc)
-        .Add("lost_sectors",
-             std::max<int64_t>(0, int64_t{chains.AllocatedClusters} - chains.OwnedClusters) * spc)
-        .Add("erased_entries", int64_t{ctx.scan.ErasedEntries})
-        .Add("moved_files", int64_t{ctx.defrag.MovedCount})
+    o.Add("drive", run.DriveString).Add("filesystem", ctx.geo.FileSystemName);
+    AddFigures(o, now);
+    if (before != nullptr) {
+        o.Add("fragmented_files_before", before->fragmentedFiles).Add("gaps_before", before->gaps);
+    }
+    o.Add("moved_files", int64_t{ctx.defrag.MovedCount})
         .Add("moved_clusters", int64_t{ctx.defrag.MovedClusters})
+        .Add("unsupported", ctx.devices.UnsupportedReason(run.DriveString.empty() ? 0 : run.DriveString[0]))
         .Add("message", message)
         .Add("error_stop", run.ErrorStop != 0)
         .Add("user_stop", run.UserAbort)
@@ -81,8 +77,9 @@ void PrepareRun(Console& console, char letter, const std::string& command, bool 
 void PrintEndOfRunMessage(const RunState& run, std::FILE* to) {
     const EndOfRunMessage message = ChooseEndOfRunMessage(run);
     if (message.text.empty()) return;
-    std::string text = message.text;
-    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
+    std::string text;
+    for (char c : message.text)
+        if (c != '\r') text += c;  // lines end in "\r\n" in the window's message box
     std::fprintf(to, "%s\n", text.c_str());
 }
 
@@ -102,12 +99,29 @@ int RunDrives(Console& console, const Arguments& args, std::FILE* out, std::FILE
     for (char letter : args.drives) {
         PrepareRun(console, letter, args.command, args.map);
         if (args.drives.size() > 1) AddLogLine(ctx, "Drive " + ctx.run.DriveString);
-        RunDrive(ctx);
+        const bool defrag = ctx.run.RunMode >= 0;
+        std::optional<VolumeFigures> before;  // taken when the defragment phase starts
+        RunDrive(ctx, [&before](EngineContext& c) {
+            before = FiguresOf(c);
+            Defragment(c);
+        });
         console.view().EndProgress();
         const EndOfRunMessage message = ChooseEndOfRunMessage(ctx.run);
         PrintEndOfRunMessage(ctx.run, out);
         if (args.map) PrintMap(ctx.chains, out);
-        if (args.json) std::fprintf(out, "%s\n", Summary(ctx, message.text).c_str());
+        if (args.json) {
+            // After a Defragment the volume is read again, so that the figures
+            // are those a Check would find now; a run that never got to move
+            // anything keeps the figures of its own analysis.
+            VolumeFigures now = FiguresOf(ctx);
+            const VolumeFigures analysed = before.value_or(now);
+            if (before) {
+                const std::optional<VolumeFigures> after =
+                    CheckFigures(console.table(), ctx.options, letter, &g_interrupted);
+                if (after) now = *after;
+            }
+            std::fprintf(out, "%s\n", Summary(ctx, message.text, now, defrag ? &analysed : nullptr).c_str());
+        }
         std::fflush(out);
         const int runStatus = ExitStatusOf(ctx.run);
         if (status == kExitDone) status = runStatus;

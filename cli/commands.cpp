@@ -35,30 +35,38 @@ int ListDrives(Console& console, bool json, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "quillo-cli: no drives: attach a disk with --disk PATH\n");
         return kExitUsage;
     }
+    int status = kExitDone;
     for (char letter : letters) {
         const int index = MenuIndexForDriveLetter(letter);
         const std::string fileSystem = QueryDrive(console.menu(), index, true, console.table());
-        const std::string caption = console.menu().items[index].caption.substr(1);  // drop "&"
+        const DriveMenuItem& item = console.menu().items[index];
+        const std::string caption = item.caption.substr(1);  // drop "&"
         const std::string label = caption.size() > 4 ? caption.substr(4) : "";
         const std::optional<VolumeSpace> space =
             fileSystem.empty() ? std::nullopt : SpaceOf(*console.table().DeviceForDrive(letter));
         const int32_t size = space ? Sectors(space->totalClusters, space->sectorsPerCluster) : 0;
         const int32_t free = space ? Sectors(space->freeClusters, space->sectorsPerCluster) : 0;
+        // A drive we cannot work on is listed with the reason; the listing
+        // then ends with the status of a volume that is not understood.
+        const std::string why = space ? "" : item.unsupported.empty() ? "unreadable or not a FAT volume"
+                                                                     : item.unsupported;
+        if (!why.empty()) status = kExitVolumeError;
         if (json) {
             JsonObject o;
             o.Add("drive", std::string(1, letter) + ":").Add("label", label)
                 .Add("filesystem", fileSystem).Add("size_sectors", int64_t{size})
                 .Add("free_sectors", int64_t{free})
-                .Add("path", console.table().Find(letter)->path);
+                .Add("path", console.table().Find(letter)->path)
+                .Add("unsupported", why);
             std::fprintf(out, "%s\n", o.Text().c_str());
-        } else if (!space) {
-            std::fprintf(out, "%c:  unreadable or not a FAT volume\n", letter);
+        } else if (!why.empty()) {
+            std::fprintf(out, "%c:  not supported: %s\n", letter, why.c_str());
         } else {
             std::fprintf(out, "%-16s %-6s %9s  %9s free\n", caption.c_str(), fileSystem.c_str(),
                          FormatSize(size).c_str(), FormatSize(free).c_str());
         }
     }
-    return kExitDone;
+    return status;
 }
 
 int ShowInfo(Console& console, char letter, bool json, std::FILE* out, std::FILE* err) {

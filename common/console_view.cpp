@@ -5,6 +5,7 @@ namespace quillo {
 ConsoleView::ConsoleView(std::FILE* out, std::FILE* progress) : out_(out), progress_(progress) {}
 
 void ConsoleView::AppendLogLine(const std::string& text) {
+    if (out_ == nullptr) return;
     EndProgress();
     std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);

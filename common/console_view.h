@@ -11,6 +11,7 @@ namespace quillo {
 
 class ConsoleView : public QuietView {
 public:
+    // `out` null prints no log; `progress` null shows no progress.
     ConsoleView(std::FILE* out, std::FILE* progress);
 
     void AppendLogLine(const std::string& text) override;

@@ -82,6 +82,7 @@ struct Geometry {
     int32_t SectorsPerFat = 0;
     uint32_t RootCluster = 0;          // FAT32 only
     std::optional<uint32_t> VolumeSerial;  // names the volume wherever it is attached
+    bool MarkedDirty = false;          // not cleanly unmounted, as read by this pass
     // Size limits derived from the preferences at every opening.
     int32_t HugeDefragLimit = 0x7FFFFFFF;
     int32_t HugePackLimit = 0x7FFFFFFF;

@@ -48,6 +48,18 @@ std::string ReadLabel(const uint8_t* field) {
     return label;
 }
 
+// "3.1 MB": a count of sectors as a size with one decimal.
+std::string SizeText(uint64_t sectors) {
+    const uint64_t bytes = sectors * 512;
+    if (bytes < (uint64_t{1} << 20)) return std::to_string((bytes + 1023) / 1024) + " KB";
+    const bool giga = bytes >= (uint64_t{1} << 30);
+    const uint64_t unit = giga ? uint64_t{1} << 30 : uint64_t{1} << 20;
+    const uint64_t tenths = (bytes * 10 + unit / 2) / unit;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + (giga ? " GB" : " MB");
+}
+
+bool IsMediaByte(uint8_t media) { return media == 0xF0 || media >= 0xF8; }
+
 // Bytes a table needs for entries 0..clusterCount+1.
 uint64_t TableBytesNeeded(uint64_t clusterCount, int fatBits) {
     uint64_t entries = clusterCount + 2;
@@ -56,8 +68,17 @@ uint64_t TableBytesNeeded(uint64_t clusterCount, int fatBits) {
 
 }  // namespace
 
+bool LooksLikeFatBootSector(const uint8_t* s) {
+    if (!s || (s[kJump] != 0xEB && s[kJump] != 0xE9)) return false;
+    const uint32_t bytesPerSector = le16(s + kBytesPerSector);
+    const uint32_t spc = s[kSectorsPerCluster];
+    return bytesPerSector >= 512 && bytesPerSector <= 4096 &&
+           (bytesPerSector & (bytesPerSector - 1)) == 0 && spc != 0 && (spc & (spc - 1)) == 0 &&
+           le16(s + kReservedSectors) != 0 && IsMediaByte(s[kMedia]);
+}
+
 std::optional<BootSectorInfo> ParseBootSector(const uint8_t* s, uint64_t volumeSectors,
-                                              std::string* whyNot) {
+                                              std::string* whyNot, const std::string& spaceName) {
     if (!s) return Refuse(whyNot, "no boot sector");
     if (s[kJump] != 0xEB && s[kJump] != 0xE9)
         return Refuse(whyNot, "no jump instruction at the start of the boot sector");
@@ -83,23 +104,25 @@ std::optional<BootSectorInfo> ParseBootSector(const uint8_t* s, uint64_t volumeS
         return Refuse(whyNot, "sectors per cluster is " + std::to_string(spc) +
                                   ", not a power of two");
     if (info.reservedSectors == 0) return Refuse(whyNot, "no reserved sectors");
+    // Every write goes to both copies in turn; with one the tables have no
+    // second chance, with more the others would go stale.
     if (info.numFats != 2)
-        return Refuse(whyNot, "number of allocation tables is " + std::to_string(info.numFats) +
-                                  ", not 2");
-    if (info.media != 0xF0 && info.media < 0xF8)
-        return Refuse(whyNot, "media byte is not a FAT media type");
+        return Refuse(whyNot, "2 allocation tables needed, this volume has " +
+                                  std::to_string(info.numFats));
+    if (!IsMediaByte(info.media)) return Refuse(whyNot, "media byte is not a FAT media type");
     if (info.totalSectors == 0) return Refuse(whyNot, "total sector count is 0");
     if (info.totalSectors > volumeSectors)
-        return Refuse(whyNot, "the boot sector claims " + std::to_string(info.totalSectors) +
-                                  " sectors but the volume has only " +
-                                  std::to_string(volumeSectors));
+        return Refuse(whyNot, spaceName + " ends " + SizeText(info.totalSectors - volumeSectors) +
+                                  " before the volume does: truncated?");
     if (info.sectorsPerFat == 0) return Refuse(whyNot, "sectors per allocation table is 0");
 
     if (info.isFat32) {
         if (info.rootEntryCount != 0)
             return Refuse(whyNot, "FAT32 boot sector with a fixed root directory");
         if (le16(s + kExtFlags32) & 0x80)
-            return Refuse(whyNot, "FAT32 volume with only one allocation table active");
+            return Refuse(whyNot, "allocation table mirroring is off: only table " +
+                                      std::to_string((le16(s + kExtFlags32) & 0x0F) + 1) +
+                                      " is kept current");
     } else {
         if (info.rootEntryCount == 0)
             return Refuse(whyNot, "FAT12/16 boot sector without root directory entries");

@@ -27,11 +27,19 @@ struct BootSectorInfo {
 };
 
 // Checks the 512 bytes of a volume's first sector. `volumeSectors` is the size of
-// the space the volume lives in (partition or whole image); a boot sector that
-// claims more is refused. On refusal returns nullopt and, when whyNot is given,
-// a one-line reason.
+// the space the volume lives in (partition or whole image), which `spaceName`
+// names in the reason ("the image", "partition 2"); a boot sector that claims
+// more is refused. On refusal returns nullopt and, when whyNot is given, a
+// one-line reason.
 std::optional<BootSectorInfo> ParseBootSector(const uint8_t* sector, uint64_t volumeSectors,
-                                              std::string* whyNot);
+                                              std::string* whyNot,
+                                              const std::string& spaceName = "the image");
+
+// A first sector that is plainly meant as a FAT boot sector (a jump, then a
+// sector size, cluster size, reserved count and media byte a formatter
+// writes), whether or not ParseBootSector accepts the volume behind it. Tells
+// a volume we refuse from a disk that holds no volume at all.
+bool LooksLikeFatBootSector(const uint8_t* sector);
 
 // FAT12 below this many clusters, FAT16 above it; exactly this many is refused
 // because the engine's own rule ("below 4086 is FAT12") would read such a

@@ -63,10 +63,13 @@ public:
             return {};
         }
         std::string whyNotBare;
-        if (auto boot = ParseBootSector(first.data(), diskSectors_, &whyNotBare)) {
+        std::optional<BootSectorInfo> boot = ParseBootSector(first.data(), diskSectors_, &whyNotBare);
+        // A refused boot sector still makes the disk one volume, unless the
+        // same sector also holds a partition table in use.
+        if (boot || (LooksLikeFatBootSector(first.data()) && !PartitionTableInUse(first))) {
             FatVolumeLocation bare;
             bare.sectorCount = diskSectors_;
-            bare.bootSector = *boot;
+            if (boot) bare.bootSector = *boot; else bare.unsupported = whyNotBare;
             return {bare};
         }
         if (!HasSignature(first)) {
@@ -99,6 +102,18 @@ public:
 
 private:
     void Fault(std::string text) { faults_.push_back(std::move(text)); }
+
+    // Signed, with at least one entry that could be a partition of this disk.
+    bool PartitionTableInUse(const Sector& first) const {
+        if (!HasSignature(first)) return false;
+        for (int slot = 0; slot < 4; ++slot) {
+            const PartitionEntry p = EntryAt(first, slot);
+            if (p.used() && (p.status == 0x00 || p.status == 0x80) && p.firstLba != 0 &&
+                uint64_t{p.firstLba} + p.sectors <= diskSectors_)
+                return true;
+        }
+        return false;
+    }
 
     bool ReadPrimaries(const Sector& mbr) {
         std::vector<std::pair<int, Range>> used;
@@ -190,25 +205,26 @@ private:
         }
     }
 
+    // A FAT partition gets a drive letter whether or not we can work on it,
+    // as the platform gives one; a refused one carries the reason.
     void Offer(int number, bool isLogical, uint8_t type, const Range& r) {
         Sector boot{};
-        std::string whyNot;
-        std::optional<BootSectorInfo> info;
-        if (!ReadSector(disk_, r.start, boot))
-            whyNot = "unreadable boot sector";
-        else
-            info = ParseBootSector(boot.data(), r.end - r.start, &whyNot);
-        if (!info) {
-            Fault("partition " + std::to_string(number) + ": " + whyNot);
-            return;
-        }
         FatVolumeLocation v;
         v.byteOffset = r.start * kSector;
         v.sectorCount = r.end - r.start;
         v.partitionNumber = number;
         v.isLogical = isLogical;
         v.partitionType = type;
-        v.bootSector = *info;
+        std::optional<BootSectorInfo> info;
+        if (!ReadSector(disk_, r.start, boot))
+            v.unsupported = "unreadable boot sector";
+        else
+            info = ParseBootSector(boot.data(), v.sectorCount, &v.unsupported,
+                                   "partition " + std::to_string(number));
+        if (info) {
+            v.bootSector = *info;
+            v.unsupported.clear();
+        }
         found_.push_back(v);
     }
 

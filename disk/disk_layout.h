@@ -16,14 +16,19 @@ struct FatVolumeLocation {
     int partitionNumber = 0;    // 0 superfloppy; 1-4 primary slot; 5, 6, ... logical
     bool isLogical = false;
     uint8_t partitionType = 0;  // MBR type byte; 0 for a superfloppy
-    BootSectorInfo bootSector;
+    BootSectorInfo bootSector;  // meaningful only when supported
+    // Why the volume cannot be worked on (its boot sector is refused); empty
+    // when it can.
+    std::string unsupported;
 };
 
 // The FAT volumes of a disk in partition-table order: primaries by slot, then
-// logicals along the extended chain. Partitions whose type is not FAT or whose
-// boot sector is refused are left out. When nothing is offered, `error` says
-// why; when some partitions were left out for a fault, it says which (else it
-// is emptied).
+// logicals along the extended chain. A FAT partition whose boot sector is
+// refused, and a bare volume whose first sector is plainly a FAT boot sector
+// that is refused, come back with the reason in `unsupported`; partitions of
+// other types are left out. When nothing is found, `error` says why; when
+// some partitions were left out for a fault, it says which (else it is
+// emptied).
 // A partition table whose primaries overlap or reach past the disk is refused
 // whole: nothing on such a disk can be trusted to be where the table says.
 std::vector<FatVolumeLocation> FindFatVolumes(DiskReader& disk, std::string* error);

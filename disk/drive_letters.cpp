@@ -15,11 +15,14 @@ struct HardDisk {
     std::vector<bool> lettered;
 };
 
+// A refused bare volume small enough for a floppy still takes the floppy
+// drive, where it is shown as not supported.
 bool LooksLikeFloppy(const std::vector<FatVolumeLocation>& volumes) {
     if (volumes.size() != 1) return false;
     const FatVolumeLocation& v = volumes.front();
-    return v.partitionNumber == 0 && v.bootSector.fileSystemName == "FAT12" &&
-           v.bootSector.totalSectors <= kMaxFloppySectors;
+    if (v.partitionNumber != 0) return false;
+    if (!v.unsupported.empty()) return v.sectorCount <= kMaxFloppySectors;
+    return v.bootSector.fileSystemName == "FAT12" && v.bootSector.totalSectors <= kMaxFloppySectors;
 }
 
 // The same file or device attached twice would give two letters, and two

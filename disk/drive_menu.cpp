@@ -66,7 +66,9 @@ std::string QueryDrive(DriveMenu& menu, int menuIndex, bool includeRemovable,
     const char letter = Upper(root[0]);
 
     const int type = DriveType(drives, letter);
-    if (type != kDriveRemovable && type != kDriveFixed) {
+    item.unsupported = drives.UnsupportedReason(letter);
+    if ((type != kDriveRemovable && type != kDriveFixed) || !item.unsupported.empty()) {
+        if (!item.unsupported.empty()) item.caption = "&" + std::string(1, letter) + ":";
         item.visible = false;
         return "";
     }

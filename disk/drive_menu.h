@@ -11,6 +11,9 @@ class DeviceProvider;
 struct DriveMenuItem {
     std::string caption;
     bool visible = false;
+    // Why the drive's volume cannot be worked on: such an item stays hidden
+    // from runs, and the window shows it greyed with this reason.
+    std::string unsupported;
 };
 
 // `Drv_`(0) is A:, `Drv_`(1) .. `Drv_`(24) are C: .. Z:; there is no B: item.
@@ -23,9 +26,10 @@ struct DriveMenu {
 // Looks up the drive named by item `menuIndex`'s caption and, for a FAT drive,
 // sets the caption to "&X:  Label" and shows the item. Drive type: removable
 // for an attached floppy, fixed for any other attached drive; a letter with no
-// device is hidden. Returns the file-system name; empty when the drive is not
-// offered, or is removable and includeRemovable is false (its media is then
-// not read).
+// device is hidden. A volume that is not supported stays hidden with its
+// caption "&X:" and the reason in `unsupported`. Returns the file-system name;
+// empty when the drive is not offered, or is removable and includeRemovable is
+// false (its media is then not read).
 std::string QueryDrive(DriveMenu& menu, int menuIndex, bool includeRemovable,
                        DeviceProvider& drives);
 

@@ -56,6 +56,11 @@ bool DriveTable::IsRemovable(char letter) {
     return drive && drive->removable;
 }
 
+std::string DriveTable::UnsupportedReason(char letter) {
+    const DriveAssignment* drive = Find(letter);
+    return drive ? drive->volume.unsupported : std::string();
+}
+
 std::optional<VolumeInformation> DriveTable::QueryVolumeInformation(char letter) {
     VolumeDevice* device = DeviceForDrive(letter);
     if (!device) return std::nullopt;

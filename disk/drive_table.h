@@ -36,6 +36,7 @@ public:
     // the same pointer every time. Null for a letter that is not attached.
     VolumeDevice* DeviceForDrive(char letter) override;
     bool IsRemovable(char letter) override;
+    std::string UnsupportedReason(char letter) override;
 
     // ReadVolumeInformation on the letter's device; nullopt when not attached.
     std::optional<VolumeInformation> QueryVolumeInformation(char letter);

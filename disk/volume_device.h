@@ -86,6 +86,9 @@ public:
     virtual VolumeDevice* DeviceForDrive(char letter) = 0;
     // Whether drive `letter` is removable (an attached floppy).
     virtual bool IsRemovable(char letter) = 0;
+    // Why the FAT volume of drive `letter` cannot be worked on; empty when it
+    // can, or when the letter names nothing.
+    virtual std::string UnsupportedReason(char) { return {}; }
 };
 
 }  // namespace quillo

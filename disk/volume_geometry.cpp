@@ -93,6 +93,9 @@ bool OpenVolume(EngineContext& ctx) {
     geo.FileSystemName = DriveFileSystem(ctx);
     if (geo.FileSystemName.empty()) {
         ReportError(ctx, kIncompatible);
+        const char letter = DriveLetterForMenuIndex(run.DriveMenuIndex);
+        const std::string why = letter != 0 ? ctx.devices.UnsupportedReason(letter) : "";
+        if (!why.empty()) ReportError(ctx, "Not supported: " + why);
         return false;
     }
     geo.IsFat32 = geo.FileSystemName == "FAT32";

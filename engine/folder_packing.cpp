@@ -38,8 +38,10 @@ void RenumberEntries(EngineContext& ctx, int32_t folderRecord, const std::vector
 
 // Compacts a folder image in place: live entries move up over erased ones,
 // keeping their order (long-name pieces stay with their short entry), and
-// every slot after the last live entry gets the end-of-folder mark. Returns
-// whether anything changed; `newSlot` maps each old slot to its new one.
+// every slot they leave gets the end-of-folder mark. Slots after the old
+// end-of-folder mark stay as they are: some systems read on past the mark,
+// and what they find there is not ours to wipe. Returns whether anything
+// changed; `newSlot` maps each old slot to its new one.
 bool CompactFolderEntries(std::vector<uint8_t>& folder, std::vector<int32_t>& newSlot) {
     const size_t slots = folder.size() / kEntrySize;
     newSlot.assign(slots, -1);
@@ -61,7 +63,7 @@ bool CompactFolderEntries(std::vector<uint8_t>& folder, std::vector<int32_t>& ne
         ++hole;
     }
     if (hole == slots) return false;
-    for (size_t k = hole; k < slots; ++k) folder[k * kEntrySize] = 0;
+    for (size_t k = hole; k < i; ++k) folder[k * kEntrySize] = 0;
     return true;
 }
 

@@ -15,8 +15,9 @@ struct EngineContext;
 void PackFolders(EngineContext& ctx);
 // One folder, by record; the root folder is never packed.
 void PackFolder(EngineContext& ctx, int32_t record);
-// Live entries first, in order, then end-of-folder marks. `newSlot` maps
-// old slots to new ones (-1 for erased and unused slots). True when changed.
+// Live entries first, in order, then end-of-folder marks up to the old one;
+// what follows the old mark is kept. `newSlot` maps old slots to new ones
+// (-1 for erased and unused slots). True when changed.
 bool CompactFolderEntries(std::vector<uint8_t>& folder, std::vector<int32_t>& newSlot);
 
 }  // namespace quillo

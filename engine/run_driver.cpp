@@ -9,6 +9,7 @@
 #include "common/engine_context.h"
 #include "common/log.h"
 #include "common/stop.h"
+#include "disk/dirty_mark.h"
 #include "disk/fat_table.h"
 #include "disk/volume_device.h"
 #include "disk/volume_geometry.h"
@@ -23,6 +24,10 @@ namespace {
 
 constexpr int kOutOfMemory = 7;
 constexpr int kOtherRuntimeError = 5;
+
+// A volume still marked as mounted: a Check says so, a Defragment refuses.
+constexpr char kDirtyReport[] = "Not cleanly unmounted: check it with fsck.fat before defragmenting";
+constexpr char kDirtyRefusal[] = "Not cleanly unmounted: check it with fsck.fat first";
 
 template <typename T>
 void ShrinkToOne(std::vector<T>& table) {
@@ -145,6 +150,13 @@ PassEnd RunPass(EngineContext& ctx, const DefragmentPhase& defragment) {
         EndRun(ctx);
         return PassEnd::Done;
     }
+    // The half-done changes of a system that had the volume mounted are not
+    // ours to move around: a Defragment stops before it reads any further.
+    ctx.geo.MarkedDirty = VolumeMarkedDirty(ctx.geo, ctx.fat.FatTable);
+    if (ctx.geo.MarkedDirty && run.RunMode >= 0) {
+        StopWithError(ctx, kDirtyRefusal);
+        return PassEnd::Error;
+    }
     if (SwapFileOnDrive(ctx)) ctx.chains.SwapFirstCluster = ctx.chains.SwapClusterCache;
 
     if (!run.StopRequested) {
@@ -183,7 +195,10 @@ PassEnd RunPass(EngineContext& ctx, const DefragmentPhase& defragment) {
     WriteSummary(ctx);
 
     if (run.RunMode < 0) {
-        if (run.ScanFiles) ReportInterruptedRun(ctx);
+        if (run.ScanFiles) {
+            ReportInterruptedRun(ctx);
+            if (ctx.geo.MarkedDirty) AddLogLine(ctx, kDirtyReport);
+        }
         const std::string date = GetLastDefragDate(ctx, run.DriveString);
         if (!date.empty()) AddLogLine(ctx, "Last defrag = " + date);
         EndRun(ctx);

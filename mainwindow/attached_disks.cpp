@@ -83,4 +83,6 @@ VolumeDevice* AttachedDrives::DeviceForDrive(char letter) { return table_->Devic
 
 bool AttachedDrives::IsRemovable(char letter) { return table_->IsRemovable(letter); }
 
+std::string AttachedDrives::UnsupportedReason(char letter) { return table_->UnsupportedReason(letter); }
+
 }  // namespace quillo::gui

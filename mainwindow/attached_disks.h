@@ -42,6 +42,7 @@ public:
 
     VolumeDevice* DeviceForDrive(char letter) override;
     bool IsRemovable(char letter) override;
+    std::string UnsupportedReason(char letter) override;
     const std::vector<AttachedDisk>& Disks() const { return disks_; }
     DriveTable& Table() { return *table_; }
 

@@ -11,6 +11,9 @@ namespace {
 
 QString DriveItemName(int index) { return kDriveItemPrefix + QString::number(index); }
 
+// Set on the drive item of a volume that is not supported: it stays greyed.
+constexpr char kUnsupportedProperty[] = "unsupported";
+
 }  // namespace
 
 MainMenuBar::MainMenuBar(QWidget* parent) : QMenuBar(parent) {
@@ -36,6 +39,8 @@ MainMenuBar::MainMenuBar(QWidget* parent) : QMenuBar(parent) {
         }
     }
 
+    // The tip of a greyed drive item says why it is not supported.
+    if (QMenu* disk = Menu("Disk_Menu")) disk->setToolTipsVisible(true);
     for (int index = 0; index < kDriveItemCount; ++index) {
         QAction* drive = DriveItem(index);
         connect(drive, &QAction::triggered, this, [this, index] { emit driveTriggered(index); });
@@ -51,6 +56,17 @@ QAction* MainMenuBar::DriveItem(int index) const {
     return Item(DriveItemName(index));
 }
 
+void MainMenuBar::SetDriveItem(int index, const QString& caption, bool visible, const QString& unsupported) {
+    QAction* item = DriveItem(index);
+    if (item == nullptr) return;
+    const bool refused = !unsupported.isEmpty();
+    item->setText(refused ? caption + "  (not supported)" : caption);
+    item->setVisible(visible || refused);
+    item->setToolTip(refused ? unsupported : QString());
+    item->setProperty(kUnsupportedProperty, refused);
+    item->setEnabled(!refused);
+}
+
 QMenu* MainMenuBar::Menu(const QString& name) const { return menus_.value(name, nullptr); }
 
 void MainMenuBar::SetCommandsEnabled(bool enabled, bool tempFolderKnown, bool isWin98) {
@@ -64,6 +80,8 @@ void MainMenuBar::SetCommandsEnabled(bool enabled, bool tempFolderKnown, bool is
             on = tempFolderKnown;
         else if (enabled && name == "ASDagent_")
             on = isWin98;
+        else if (enabled && action->property(kUnsupportedProperty).toBool())
+            on = false;
         action->setEnabled(on);
     }
 }

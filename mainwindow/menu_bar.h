@@ -30,8 +30,12 @@ public:
 
     // Lock (enabled = false): every item except `Exit_` disabled; the menu
     // titles stay enabled. Unlock: every item enabled, except `DeleteTemps_`
-    // only when the temporary folder is known and `ASDagent_` only on Win98.
+    // only when the temporary folder is known, `ASDagent_` only on Win98, and
+    // drive items of volumes that are not supported never.
     void SetCommandsEnabled(bool enabled, bool tempFolderKnown, bool isWin98);
+    // Shows drive item `index` as discovery left it. A volume that is not
+    // supported is listed greyed, with `unsupported` (the reason) as its tip.
+    void SetDriveItem(int index, const QString& caption, bool visible, const QString& unsupported);
 
     // Help context number stored on an item or menu; 0 when none.
     static int HelpContext(const QObject* itemOrMenu);

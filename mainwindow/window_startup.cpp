@@ -173,9 +173,9 @@ void NTQuilF::ShowMainWindow(int windowState) {
 
 void NTQuilF::SyncDriveItems() {
     for (int i = 0; i < DriveMenu::kItemCount; ++i) {
-        QAction* item = menus_->DriveItem(i);
-        item->setText(QString::fromStdString(driveMenu_.items[i].caption));
-        item->setVisible(driveMenu_.items[i].visible);
+        const DriveMenuItem& drive = driveMenu_.items[i];
+        menus_->SetDriveItem(i, QString::fromStdString(drive.caption), drive.visible,
+                             QString::fromStdString(drive.unsupported));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -100,11 +101,11 @@ TEST(BootSector, RefusesWhatTheEngineCannotHandleAndSaysWhy) {
         {"0 sectors per cluster", false, [](uint8_t* s) { s[13] = 0; }, "power of two"},
         {"3 sectors per cluster", false, [](uint8_t* s) { s[13] = 3; }, "power of two"},
         {"no reserved sectors", false, [](uint8_t* s) { put_le16(s + 14, 0); }, "reserved"},
-        {"one table", false, [](uint8_t* s) { s[16] = 1; }, "not 2"},
-        {"three tables", false, [](uint8_t* s) { s[16] = 3; }, "not 2"},
+        {"one table", false, [](uint8_t* s) { s[16] = 1; }, "2 allocation tables needed, this volume has 1"},
+        {"three tables", false, [](uint8_t* s) { s[16] = 3; }, "this volume has 3"},
         {"bad media byte", false, [](uint8_t* s) { s[21] = 0x12; }, "media"},
         {"no total", false, [](uint8_t* s) { put_le16(s + 19, 0); put_le32(s + 32, 0); }, "count is 0"},
-        {"image smaller than claimed", false, [](uint8_t*) {}, "claims", 32767},
+        {"image smaller than claimed", false, [](uint8_t*) {}, "the image ends 1 KB before the volume does", 32766},
         {"no root entries", false, [](uint8_t* s) { put_le16(s + 17, 0); }, "root directory entries"},
         {"root of partial sectors", false, [](uint8_t* s) { put_le16(s + 17, 100); }, "whole sectors"},
         {"tables past the end", false, [](uint8_t* s) { put_le16(s + 22, 20000); }, "tables reach"},
@@ -115,7 +116,7 @@ TEST(BootSector, RefusesWhatTheEngineCannotHandleAndSaysWhy) {
         {"FAT32 with fixed root", true, [](uint8_t* s) { put_le16(s + 17, 512); }, "fixed root"},
         {"FAT32 root cluster 1", true, [](uint8_t* s) { put_le32(s + 44, 1); }, "root directory cluster"},
         {"FAT32 root past last cluster", true, [](uint8_t* s) { put_le32(s + 44, 80630); }, "root directory cluster"},
-        {"FAT32 single active table", true, [](uint8_t* s) { put_le16(s + 40, 0x81); }, "one allocation table"},
+        {"FAT32 single active table", true, [](uint8_t* s) { put_le16(s + 40, 0x81); }, "mirroring is off: only table 2"},
         {"FAT32 32-bit extremes", true, [](uint8_t* s) { put_le32(s + 32, 0xFFFFFFFF); put_le32(s + 36, 0xFFFFFFFF); },
          "tables reach"},
         {"FAT32 beyond 28-bit clusters", true,
@@ -129,6 +130,32 @@ TEST(BootSector, RefusesWhatTheEngineCannotHandleAndSaysWhy) {
         EXPECT_NE(why.find(c.reasonContains), std::string::npos) << c.what << ": " << why;
     }
     EXPECT_FALSE(ParseBootSector(nullptr, 100, nullptr));
+}
+
+// Tells a refused volume from a disk that holds none: what a formatter
+// writes, whatever the volume behind it.
+TEST(BootSector, LooksLikeFatForAnyFormattedSectorButNotForAPartitionTable) {
+    const struct {
+        const char* what;
+        std::function<void(uint8_t*)> change;
+        bool looksLikeFat;
+    } cases[] = {
+        {"accepted FAT16", [](uint8_t*) {}, true},
+        {"one table", [](uint8_t* s) { s[16] = 1; }, true},
+        {"truncated", [](uint8_t* s) { put_le16(s + 19, 0xFFFF); }, true},
+        {"4096-byte sectors", [](uint8_t* s) { put_le16(s + 11, 4096); }, true},
+        {"no jump", [](uint8_t* s) { s[0] = 0xFA; }, false},
+        {"sector size 0", [](uint8_t* s) { put_le16(s + 11, 0); }, false},
+        {"3 sectors per cluster", [](uint8_t* s) { s[13] = 3; }, false},
+        {"no reserved sectors", [](uint8_t* s) { put_le16(s + 14, 0); }, false},
+        {"media byte 0", [](uint8_t* s) { s[21] = 0; }, false},
+        {"zeroed, as a bare partition table", [](uint8_t* s) { std::fill(s, s + 446, 0); }, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> sector = Fat16Sector();
+        c.change(sector.data());
+        EXPECT_EQ(LooksLikeFatBootSector(sector.data()), c.looksLikeFat) << c.what;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "tests/support/test_images.h"
 
 namespace quillo {
@@ -153,14 +154,51 @@ TEST(DiskLayout, OffersOnlyFatTypesWithGoodBootSectors) {
 
     std::string error;
     std::vector<FatVolumeLocation> volumes = disk.Scan(&error);
-    EXPECT_EQ(Numbers(volumes), (std::vector<int>{2, 5}));
-    ASSERT_EQ(volumes.size(), 2u);
-    EXPECT_EQ(volumes[1].byteOffset, uint64_t{ext + 30} * 512);
-    EXPECT_EQ(volumes[1].sectorCount, kVolumeSectors);
-    EXPECT_TRUE(volumes[1].isLogical);
-    // The blank FAT partition is named; the Linux one is none of our business.
-    EXPECT_NE(error.find("partition 3"), std::string::npos) << error;
-    EXPECT_EQ(error.find("partition 1"), std::string::npos) << error;
+    // The blank FAT partition is found, as one not supported; the Linux one
+    // is none of our business.
+    EXPECT_EQ(Numbers(volumes), (std::vector<int>{2, 3, 5}));
+    ASSERT_EQ(volumes.size(), 3u);
+    EXPECT_EQ(volumes[0].unsupported, "");
+    EXPECT_NE(volumes[1].unsupported.find("jump"), std::string::npos) << volumes[1].unsupported;
+    EXPECT_EQ(volumes[2].unsupported, "");
+    EXPECT_EQ(volumes[2].byteOffset, uint64_t{ext + 30} * 512);
+    EXPECT_EQ(volumes[2].sectorCount, kVolumeSectors);
+    EXPECT_TRUE(volumes[2].isLogical);
+    EXPECT_EQ(error, "");
+}
+
+// A first sector that is a FAT boot sector we refuse makes the disk one
+// volume that is not supported, with the reason; a partition table in use
+// in the same sector wins.
+TEST(DiskLayout, ARefusedBareVolumeIsFoundWithItsReason) {
+    struct Case {
+        const char* what;
+        std::function<void(MemoryDisk&)> build;
+        std::vector<int> found;
+        const char* unsupported;
+    };
+    const Case cases[] = {
+        {"one table", [](MemoryDisk& d) { d.Volume(0); d.Sector(0)[16] = 1; }, {0}, "this volume has 1"},
+        // 6349 sectors short of the 2064 there are.
+        {"truncated", [](MemoryDisk& d) { d.Volume(0); put_le16(d.Sector(0) + 19, 2064 + 6349); },
+         {0}, "the image ends 3.1 MB before the volume does: truncated?"},
+        {"FAT sector holding a partition table", [](MemoryDisk& d) {
+             d.Primary(0, 0x01, 8, kVolumeSectors);
+             const std::vector<uint8_t> boot = test::MakeBootSector({12, 16, 4, 1, 2, 512, "V"});
+             std::copy(boot.begin(), boot.begin() + 446, d.Sector(0));
+         }, {1}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryDisk disk(kVolumeSectors + 16);
+        c.build(disk);
+        std::string error;
+        const std::vector<FatVolumeLocation> volumes = disk.Scan(&error);
+        EXPECT_EQ(Numbers(volumes), c.found) << error;
+        if (volumes.empty()) continue;
+        EXPECT_NE(volumes[0].unsupported.find(c.unsupported), std::string::npos) << volumes[0].unsupported;
+        EXPECT_EQ(volumes[0].unsupported.empty(), std::string(c.unsupported).empty());
+    }
 }
 
 // Damaged tables and chains: which volumes are still offered, and the reason.

@@ -99,7 +99,8 @@ void CheckLayout(DiskReader& disk) {
         Require(v.byteOffset % kSector == 0);
         const uint64_t start = v.byteOffset / kSector;
         Require(v.sectorCount > 0 && start + v.sectorCount <= diskSectors);
-        CheckBootSector(v.bootSector, v.sectorCount);
+        // A volume found but refused says why; only an accepted one is read.
+        if (v.unsupported.empty()) CheckBootSector(v.bootSector, v.sectorCount);
         if (v.partitionNumber == 0) {
             Require(volumes.size() == 1 && start == 0);
         } else {

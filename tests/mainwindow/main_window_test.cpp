@@ -1,6 +1,7 @@
 // The main window over real images: commands, the interface lock, Stop and
 // Esc, the end-of-run messages, unattended drive lists, the map per drive,
 // remembered disks and the size rules.
+#include <QAction>
 #include <QLabel>
 #include <QListWidget>
 #include <QTimer>
@@ -281,7 +282,9 @@ private slots:
         QCOMPARE(s.recorder.messages.size(), size_t{1});
         QCOMPARE(s.recorder.messages[0].first, MessageStyle::Critical);
         QVERIFY(s.recorder.messages[0].second.startsWith("Structural errors have been detected on this drive.\n"));
-        QVERIFY(s.recorder.messages[0].second.contains("Err=Crosslinked files"));
+        // The first file's chain now runs on into the second's: longer than
+        // its size, which the scan (like fsck.fat) meets first.
+        QVERIFY(s.recorder.messages[0].second.contains("Err=Size disagrees with the chain"));
         QVERIFY(quillo::test::ReadFileBytes(image) == bytes);
         QVERIFY(s.window.menus().Item("Defrag_")->isEnabled());
     }
@@ -348,21 +351,31 @@ private slots:
         QCOMPARE(remembered[0].path, image);
     }
 
-    // Next and Previous go round the visible drives; a smaller volume's map
-    // does not keep the rows of the drive shown before.
-    void previousAndNextStartFromABlankMap() {
-        StartedWindow s({{files_.Fresh(disk_), false}});
+    // Next and Previous go round the drives that can be worked on: a volume
+    // we refuse is passed by, listed greyed with its reason as the tip (also
+    // once a run unlocks the menus). A smaller volume's map does not keep
+    // the rows of the drive shown before.
+    void previousAndNextPassARefusedDriveAndStartFromABlankMap() {
+        const std::string refused = files_.File("one-table.img");
+        QVERIFY(quillo::test::MakeFatImage(refused, 8192, "-F 16 -s 1 -f 1"));
+        StartedWindow s({{refused, false}, {files_.Fresh(disk_), false}});
         NTQuilF& window = s.window;
-        QCOMPARE(window.ctx().run.DriveMenuIndex, 1);
-        window.StepDrive(+1);
-        QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
+        QAction* c = window.menus().DriveItem(1);
+        QVERIFY(c->isVisible() && !c->isEnabled() && window.menus().Menu("Disk_Menu")->toolTipsVisible());
+        QCOMPARE(c->text(), QString("&C:  (not supported)"));
+        QCOMPARE(c->toolTip(), QString("2 allocation tables needed, this volume has 1"));
+        QCOMPARE(window.ctx().run.DriveString, std::string("D:"));  // start-up passes it by
         const int cellsOfD = int(window.ctx().chains.MapCells.size());
-        window.StepDrive(+1);  // wraps from the last visible item to C:
-        QCOMPARE(window.ctx().run.DriveString, std::string("C:"));
-        const int cellsOfC = int(window.ctx().chains.MapCells.size());
-        QVERIFY(cellsOfC + 100 < cellsOfD && MapBlankBetween(window, cellsOfC + 1, cellsOfD));
-        window.StepDrive(-1);
+        window.StepDrive(+1);
+        QCOMPARE(window.ctx().run.DriveString, std::string("E:"));
+        const int cellsOfE = int(window.ctx().chains.MapCells.size());
+        window.CheckDiskCommand();
+        QVERIFY(!c->isEnabled() && window.menus().DriveItem(2)->isEnabled());
+        window.StepDrive(+1);  // wraps from the last visible item to D:
         QCOMPARE(window.ctx().run.DriveString, std::string("D:"));
+        QVERIFY(cellsOfD + 100 < cellsOfE && MapBlankBetween(window, cellsOfD + 1, cellsOfE));
+        window.StepDrive(-1);
+        QCOMPARE(window.ctx().run.DriveString, std::string("E:"));
     }
 
     // Disks are remembered by absolute paths, and one that cannot be found
