@@ -102,24 +102,14 @@ private slots:
 
     // Every way of typing the list runs exactly the drives it names; "*"
     // takes the stored list (letters joined by commas).
-    void driveListLetters_data() {
-        QTest::addColumn<QString>("commandLine");
-        QTest::addColumn<QString>("letters");
-        QTest::newRow("one letter") << "C" << "C";
-        QTest::newRow("letters with blanks") << "c d" << "CD";
-        QTest::newRow("letters with colons") << "C: D:" << "CD";
-        QTest::newRow("letters run together") << "CD" << "CD";
-        QTest::newRow("each behind a slash") << "/C /D" << "CD";
-        QTest::newRow("slash and comma") << "/C,D" << "CD";
-        QTest::newRow("stored list") << "*" << "CE";
-        QTest::newRow("separators only") << " / ," << "";
-        QTest::newRow("no list") << "" << "";
-    }
     void driveListLetters() {
-        QFETCH(QString, commandLine);
-        QFETCH(QString, letters);
-        const std::vector<char> found = DriveListLetters(UnattendedDriveList(commandLine.toStdString(), "C,E"));
-        QCOMPARE(QString::fromStdString(std::string(found.begin(), found.end())), letters);
+        const std::pair<std::string, std::string> rows[] = {
+            {"C", "C"},       {"c d", "CD"}, {"C: D:", "CD"}, {"CD", "CD"}, {"/C /D", "CD"},
+            {"/C,D", "CD"}, {"*", "CE"},   {" / ,", ""},    {"", ""}};
+        for (const auto& [commandLine, letters] : rows) {
+            const std::vector<char> found = DriveListLetters(UnattendedDriveList(commandLine, "C,E"));
+            QVERIFY2(std::string(found.begin(), found.end()) == letters, commandLine.c_str());
+        }
     }
 
     // Start-up draws the first drive's map; a Check fills the log and paints

@@ -209,30 +209,24 @@ private slots:
         QVERIFY(options_.StartMaximized && !options_.HideHisto && options_.HideLargeList);
     }
 
-    void AutoDefragSelectsTheStoredDrives_data() {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("selected");  // first letters of the selected rows
-        QTest::newRow("C,D") << "C,D" << "CD";
-        QTest::newRow("lower case") << "c,d" << "CD";
-        QTest::newRow("no separator") << "CD" << "CD";
-        QTest::newRow("blanks and slashes") << " E / C" << "CE";
-        QTest::newRow("a drive not shown") << "C,F" << "C";
-        QTest::newRow("empty") << "" << "";
-    }
+    // The stored letters select their rows as the unattended run reads the
+    // list; OK writes the selection back in the stored form.
     void AutoDefragSelectsTheStoredDrives() {
-        QFETCH(QString, stored);
-        QFETCH(QString, selected);
-        StartWith("AutoDefrag=" + stored.toUtf8() + "\n");
-        auto dialog = Open("Auto");
-        QString shown;
-        for (const QListWidgetItem* item : Control<QListWidget>(*dialog, "AutoList")->selectedItems()) shown += item->text()[0];
-        std::sort(shown.begin(), shown.end());
-        QCOMPARE(shown, selected);
-        // OK writes the selection back in the stored form.
-        Control(*dialog, "AutoCmd_0")->click();
-        const QString expected = selected.split("", Qt::SkipEmptyParts).join(',');
-        QCOMPARE(QString::fromStdString(options_.AutoDefrag), expected);
-        QVERIFY(StoredOptions().startsWith("AutoDefrag=" + expected + "\n"));
+        const std::pair<QByteArray, QString> rows[] = {
+            {"C,D", "CD"}, {"c,d", "CD"}, {"CD", "CD"}, {" E / C", "CE"}, {"C,F", "C"}, {"", ""}};
+        for (const auto& [stored, selected] : rows) {
+            init();
+            StartWith("AutoDefrag=" + stored + "\n");
+            auto dialog = Open("Auto");
+            QString shown;
+            for (const QListWidgetItem* item : Control<QListWidget>(*dialog, "AutoList")->selectedItems()) shown += item->text()[0];
+            std::sort(shown.begin(), shown.end());
+            Control(*dialog, "AutoCmd_0")->click();
+            const QString written = selected.split("", Qt::SkipEmptyParts).join(',');
+            QVERIFY2(shown == selected && QString::fromStdString(options_.AutoDefrag) == written &&
+                         StoredOptions().startsWith("AutoDefrag=" + written + "\n"),
+                     stored.constData());
+        }
     }
 
     // The choice shown for the stored "Interval", what OK saves, and the
@@ -270,25 +264,19 @@ private slots:
         QVERIFY(FileBytes(AutostartEntryPath()).contains("\nExec=\"/opt/quillo tools/quillo-autorun\"\n"));
     }
 
-    void ScheduleClearsADateInTheFuture_data() {
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<QString>("after");
-        QTest::newRow("two days ahead") << "2024-06-12" << "";
-        QTest::newRow("tomorrow") << "2024-06-11" << "";
-        QTest::newRow("today") << "2024-06-10" << "2024-06-10";
-        QTest::newRow("past") << "2024-05-01" << "2024-05-01";
-        QTest::newRow("unreadable") << "soon" << "soon";
-    }
+    // A "Date" after today is cleared, any other stays. The launcher records
+    // its date while the window runs: the page reads the store at OK.
     void ScheduleClearsADateInTheFuture() {
-        QFETCH(QString, date);
-        QFETCH(QString, after);
-        StartWith("Interval=7\n");
-        auto dialog = Open("Schedule");
-        // The launcher records its date while the window runs: the page reads
-        // the store as it is when OK is pressed.
-        OptionStore(StorePath()).WriteText(option_keys::Date, date.toStdString());
-        Control(*dialog, "SchedCmd_0")->click();
-        QCOMPARE(StoredOptions(), "Interval=7\nDate=" + after);
+        const std::pair<std::string, QString> rows[] = {
+            {"2024-06-12", ""}, {"2024-06-11", ""}, {"2024-06-10", "2024-06-10"}, {"2024-05-01", "2024-05-01"}, {"soon", "soon"}};
+        for (const auto& [date, after] : rows) {
+            init();
+            StartWith("Interval=7\n");
+            auto dialog = Open("Schedule");
+            OptionStore(StorePath()).WriteText(option_keys::Date, date);
+            Control(*dialog, "SchedCmd_0")->click();
+            QVERIFY2(StoredOptions() == "Interval=7\nDate=" + after, date.c_str());
+        }
     }
 
     // An autostart folder or a whole config folder that cannot be written:
