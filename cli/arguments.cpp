@@ -17,6 +17,7 @@ constexpr CommandShape kCommands[] = {
     {"check", 1, 24},
     {"defrag", 1, 24},
     {"map", 1, 24},
+    {"list", 0, 1},  // the keyword comes first; "Frags" needs its drive
 };
 
 }  // namespace
@@ -52,7 +53,7 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
         }
     }
     if (i >= args.size()) {
-        error = "no command given (drives, info, check, defrag, map)";
+        error = "no command given (drives, info, check, defrag, map, list)";
         return std::nullopt;
     }
     parsed.command = args[i++];
@@ -62,6 +63,13 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
     if (shape == nullptr) {
         error = "unknown command " + parsed.command;
         return std::nullopt;
+    }
+    if (parsed.command == "list") {
+        if (i >= args.size()) {
+            error = "list needs a list: Temps, TempInternet, URLcache, Cookies, Duplicates, TaskList or Frags DRIVE";
+            return std::nullopt;
+        }
+        parsed.listKeyword = args[i++];
     }
     for (; i < args.size(); ++i) {
         if (args[i] == "--json" || args[i] == "--map") {

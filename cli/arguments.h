@@ -1,6 +1,7 @@
 #pragma once
 // The console front end's command line:
 //   quillo-cli [--disk PATH]... [--floppy PATH]... [--json] [--map] COMMAND [DRIVE]...
+//   quillo-cli [--disk PATH]... [--json] list KEYWORD [DRIVE]
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +15,8 @@ struct AttachedPath {
 
 struct Arguments {
     std::vector<AttachedPath> disks;
-    std::string command;        // "drives", "info", "check", "defrag", "map"
+    std::string command;        // "drives", "info", "check", "defrag", "map", "list"
+    std::string listKeyword;    // list: "Temps", "Duplicates", "TaskList", "Frags", ...
     std::vector<char> drives;   // upper-case letters
     bool json = false;
     bool map = false;           // print the map as coloured cells

@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/json_writer.h"
+#include "cli/list_command.h"
 #include "common/engine_context.h"
 #include "common/log.h"
 #include "disk/drive_menu.h"
@@ -139,7 +140,10 @@ int ShowInfo(Console& console, char letter, bool json, std::FILE* out, std::FILE
 }  // namespace
 
 int RunCommand(const Arguments& args, std::FILE* out, std::FILE* err) {
-    Console console(args, out, err);
+    // A list's rows alone go to standard output; what the engine logs on the
+    // way (the check before "Frags") goes with the problems.
+    Console console(args, args.command == "list" ? err : out, err);
+    if (args.command == "list") return ListRows(console, args, out, err);
     if (args.command == "drives") return ListDrives(console, args.json, out, err);
     if (args.command == "info") return ShowInfo(console, args.drives.front(), args.json, out, err);
     if (args.command == "check" || args.command == "defrag" || args.command == "map")

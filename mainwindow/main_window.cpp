@@ -149,6 +149,8 @@ void NTQuilF::OnMenuItem(const QString& name) {
         AllDrivesLoop(false);
     } else if (name == "Exit_") {
         ExitCommand();
+    } else if (const char* keyword = CleanerKeywordOf(name)) {
+        OpenCleanerList(keyword);
     } else if (name == "OpenImage_") {
         const QString path = QFileDialog::getOpenFileName(this, "Open disk image");
         if (!path.isEmpty()) AttachDiskImage(path.toStdString());
@@ -171,7 +173,8 @@ void NTQuilF::OnToolbar(ToolbarAction which) {
         case ToolbarAction::CheckDisk: CheckDiskCommand(); break;
         case ToolbarAction::PreviousDisk: StepDrive(-1); break;
         case ToolbarAction::NextDisk: StepDrive(+1); break;
-        default: break;  // "List fragments" opens the cleaner window, which comes later
+        case ToolbarAction::ListFragments: OpenCleanerList("Frags"); break;
+        default: break;
     }
     Image1_->ShowPressedFace(which, false);
 }

@@ -40,6 +40,10 @@ struct WindowHooks {
     int showDelayMs = 1000;  // the pause before the window shows at start-up
 };
 
+// The cleaner keyword a Tools item opens ("Duplicate_" -> "Duplicates");
+// null for any other item.
+const char* CleanerKeywordOf(const QString& item);
+
 // The log's line while no disk is attached.
 inline constexpr const char* kNoDiskHint = "No disk attached: use Disk > Open disk image...";
 
@@ -77,6 +81,9 @@ public:
     // Attaches an image (the Disk menu's "&Open disk image...") and selects
     // its first volume; false when it gives no drive.
     bool AttachDiskImage(const std::string& typedPath);
+    // Opens the cleaner window modally on the list `keyword` names
+    // ("Temps", "Duplicates", "TaskList", "Frags", ...), the interface locked.
+    void OpenCleanerList(const std::string& keyword);
     // A drive of the Disk menu is selected: Check and Defragment have
     // something to work on.
     bool DriveSelected() const;
@@ -107,6 +114,7 @@ public:
     std::string PageKeyword;
     std::string TempPath;
     std::string TempFolder;
+    std::string InternetCacheFolder;  // the first browser profile's cache folder, with '/'
     std::string HistoryFolder;  // what "Internet &history..." opens
     bool IsWin98 = true;
 

@@ -25,8 +25,10 @@
 #include "mainwindow/size_chart_view.h"
 #include "mainwindow/splash_window.h"
 #include "mainwindow/window_view.h"
+#include "platform/browser_profiles.h"
 #include "platform/config_paths.h"
 #include "platform/program_folder.h"
+#include "platform/user_folders.h"
 
 namespace quillo::gui {
 namespace {
@@ -37,13 +39,6 @@ std::string LogFilePath() {
     std::string folder = ProgramFolder();
     if (::access(folder.c_str(), W_OK) != 0) folder = ConfigFolder();
     return folder + "/" + ProgramFileName("quillo") + ".LOG";
-}
-
-std::string TemporaryFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return std::filesystem::is_directory(folder) ? folder : "";
 }
 
 // "drives: C: D:", or how to attach one when there is none.
@@ -96,6 +91,10 @@ void NTQuilF::FormLoad(const std::vector<AttachedDisk>& disks, const std::string
     }
     TempFolder = TemporaryFolder();
     TempPath = TempFolder.empty() ? "" : TempFolder + "/";
+    const UserFolders userFolders = FindUserFolders(FindBrowserProfiles(), registry_);
+    InternetCacheFolder = userFolders.internetCache;
+    HistoryFolder = userFolders.history;
+    ctx_->scan.DownloadedProgramsFolder = userFolders.downloadedPrograms;
 
     FillDriveMenu(driveMenu_, drives_);
     SyncDriveItems();

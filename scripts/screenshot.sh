@@ -42,3 +42,20 @@ mdel "${img[@]}" ::Documents/OLD.TXT
 XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen \
   "$root/build/quillo-hex-shot" "$work/v32.img" "$root/docs/hexexplorer.png" "DOCUME~1   "
 echo "wrote docs/main-window.png, docs/main-window-running.png, docs/preferences-defrag.png and docs/hexexplorer.png"
+
+# The cleaner's duplicate list, under a real X server: a demo volume with a
+# few names found twice or three times.
+python3 "$root/tests/tools/mkfragimg" "$work/dups.img" --fat 16 --size-mb 24 --files 80 --dirs 5 --seed 11 >/dev/null
+printf 'Dear Sir,\r\nthe figures follow.\r\n' > "$work/letter"
+head -c 5000 /dev/zero | tr '\0' 'x' > "$work/notes"
+put() { mcopy -o -i "$work/dups.img" "$1" "::$2"; }
+mmd -i "$work/dups.img" ::Letters ::Letters/2023 ::Backup 2>/dev/null || true
+put "$work/letter" "Letters/Letter to the bank.txt"
+put "$work/letter" "Letters/2023/Letter to the bank.txt"
+put "$work/letter" "Backup/Letter to the bank.txt"
+put "$work/notes" "Meeting notes.doc"
+put "$work/notes" "Backup/Meeting notes.doc"
+rm -f "$work/quillo.ini"
+XDG_CONFIG_HOME="$work" XDG_RUNTIME_DIR="$work" xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$root/build/quillo-cleaner-shot" "$work/dups.img" "$root/docs/duplicate-list.png" Duplicates 640x300
+echo "wrote docs/duplicate-list.png"

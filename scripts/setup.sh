@@ -9,6 +9,8 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   dosfstools mtools
+  trash-cli poppler-utils
+  libsqlite3-dev sqlite3 xdg-user-dirs
   desktop-file-utils
   python3
   xvfb xauth fonts-dejavu-core

@@ -255,9 +255,16 @@ private slots:
         std::filesystem::create_directories(bin);
         for (const char* name : {"dconf-editor", "xdg-open"}) {
             const std::string path = bin + "/" + name;
-            std::ofstream(path) << "#!/bin/sh\necho \"$*\" > '" << path << ".ran'\n";
+            std::ofstream(path) << "#!/bin/sh\necho \"$*\" >> '" << path << ".ran'\n";
             chmod(path.c_str(), 0755);
         }
+        // Every line a stand-in wrote.
+        auto ranWith = [&](const char* name) {
+            std::ifstream ran(bin + "/" + name + ".ran");
+            std::vector<std::string> lines;
+            for (std::string line; std::getline(ran, line);) lines.push_back(line);
+            return lines;
+        };
         const std::string savedPath = std::getenv("PATH");
         setenv("PATH", bin.c_str(), 1);
         StartedWindow s({});
@@ -265,15 +272,12 @@ private slots:
         s.window.menus().Item("Hex_")->trigger();  // no drive attached: nothing to look at
 
         s.window.menus().Item("regcheck_")->trigger();
-        QTRY_VERIFY(std::filesystem::exists(bin + "/dconf-editor.ran"));
+        QTRY_COMPARE(ranWith("dconf-editor").size(), size_t{1});
         s.window.HistoryFolder = "/tmp/history folder/";
         s.window.menus().Item("History_")->trigger();
-        QTRY_VERIFY(std::filesystem::exists(bin + "/xdg-open.ran"));
-        std::string folder;
-        std::getline(std::ifstream(bin + "/xdg-open.ran"), folder);
-        QCOMPARE(folder, std::string("/tmp/history folder/"));
+        QTRY_COMPARE(ranWith("xdg-open"), std::vector<std::string>{"/tmp/history folder/"});
 
-        for (const char* missing : {"msconfig_", "sysfile_", "sysinfo_", "ASDagent_", "Downloads_"})
+        for (const char* missing : {"msconfig_", "sysfile_", "sysinfo_", "ASDagent_"})
             s.window.menus().Item(missing)->trigger();
         setenv("PATH", savedPath.c_str(), 1);
         QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore);

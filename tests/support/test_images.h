@@ -34,6 +34,9 @@ private:
 };
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// The whole file as text ("" when it cannot be read); a file made of `text`.
+std::string ReadFileText(const std::string& path);
+void WriteFileText(const std::string& path, const std::string& text);
 // Writes `bytes` at `offset`, creating the file when needed and keeping the rest.
 bool WriteFileBytes(const std::string& path, uint64_t offset, const std::vector<uint8_t>& bytes);
 // Makes the file exactly `bytes` long (sparse).
