@@ -16,6 +16,7 @@
 #include "common/log.h"
 #include "common/stop.h"
 #include "disk/busy_files.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/sector_io.h"
 #include "disk/volume_lock.h"
 
@@ -23,17 +24,7 @@ namespace quillo {
 namespace {
 
 // Fields of a 32-byte directory entry.
-constexpr int kEntrySize = 32;
-constexpr int kNameOffset = 0;           // 8 bytes, blank padded
-constexpr int kNameLength = 8;
-constexpr int kExtensionOffset = 8;      // 3 bytes, blank padded
-constexpr int kExtensionLength = 3;
-constexpr int kAttributesOffset = 11;    // 1 byte
-constexpr int kWriteDateOffset = 24;     // 16 bits, DOS date
-constexpr int kSizeOffset = 28;          // 32 bits
 
-constexpr uint8_t kEndOfFolder = 0;
-constexpr uint8_t kErasedEntry = 0xE5;
 constexpr uint8_t kDotEntry = '.';
 
 constexpr size_t kRecordGrowth = 500;

@@ -4,14 +4,11 @@
 
 #include "common/engine_state.h"
 #include "common/little_endian.h"
+#include "disk/dir_entry_layout.h"
 
 namespace quillo {
 namespace {
 
-constexpr int kNameFieldLength = 11;     // name and extension, blank padded
-constexpr int kAttributesOffset = 11;
-constexpr int kClusterHighOffset = 20;   // FAT32 only
-constexpr int kClusterLowOffset = 26;
 constexpr uint8_t kKanjiLeadByte = 0x05;  // a first byte 0xE5, stored so as not to read as erased
 constexpr char kDotName[] = ".          ";
 constexpr char kDotDotName[] = "..         ";

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "common/little_endian.h"
+#include "disk/dir_entry_layout.h"
 
 namespace quillo {
 namespace {
@@ -11,17 +12,12 @@ namespace {
 constexpr int kSequenceOffset = 0;      // 1..20, 0x40 on the first piece stored
 constexpr uint8_t kFirstStoredPiece = 0x40;
 constexpr uint8_t kSequenceMask = 0x1F;
-constexpr int kAttributesOffset = 11;
 constexpr uint8_t kLongNameAttributes = 0x0F;
 constexpr int kChecksumOffset = 13;
 // Where the 13 UTF-16 units of a piece lie: 5 at 1, 6 at 14, 2 at 28.
 constexpr struct { int offset; int units; } kUnitRanges[] = {{1, 5}, {14, 6}, {28, 2}};
 
 // Fields of a short entry.
-constexpr int kNameLength = 8;
-constexpr int kExtensionOffset = 8;
-constexpr int kExtensionLength = 3;
-constexpr int kCaseFlagsOffset = 12;
 constexpr uint8_t kLowerCaseName = 0x08;
 constexpr uint8_t kLowerCaseExtension = 0x10;
 

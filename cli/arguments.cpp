@@ -45,6 +45,9 @@ std::optional<Arguments> ParseArguments(const std::vector<std::string>& args, st
             parsed.json = true;
         } else if (arg == "--map") {
             parsed.map = true;
+        } else if (arg == "--help" || arg == "--version") {
+            (arg == "--help" ? parsed.help : parsed.version) = true;
+            return parsed;
         } else if (arg.rfind("--", 0) == 0) {
             error = "unknown option " + arg;
             return std::nullopt;

@@ -20,6 +20,8 @@ struct Arguments {
     std::vector<char> drives;   // upper-case letters
     bool json = false;
     bool map = false;           // print the map as coloured cells
+    bool help = false;          // --help: print the usage, nothing else
+    bool version = false;       // --version
 };
 
 // Parses argv; on a usage error returns nullopt with a one-line message.

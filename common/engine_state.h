@@ -31,6 +31,7 @@ struct RunState {
     bool OutOfMemory = false;
     bool RestartNeeded = false;
     bool DriveBusy = false;
+    std::string BusyReason;      // the device's words on what holds it, for the busy message
     bool DetectBusy = false;
     bool DefragPhase = false;
     bool DiskIoFailed = false;

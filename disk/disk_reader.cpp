@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "disk/device_open.h"
+
 namespace quillo {
 namespace {
 
@@ -46,9 +48,11 @@ private:
 }  // namespace
 
 std::unique_ptr<DiskReader> OpenDiskFile(const std::string& path, std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const DeviceOpenResult opened = OpenDeviceFile(path, O_RDONLY | O_CLOEXEC);
+    const int fd = opened.fd;
     if (fd < 0) {
-        if (error) *error = ErrnoText("cannot open");
+        errno = opened.error;
+        if (error) *error = opened.note.empty() ? ErrnoText("cannot open") : "cannot open: " + opened.note;
         return nullptr;
     }
     struct stat st {};

@@ -11,6 +11,8 @@
 #include <limits>
 #include <utility>
 
+#include "disk/device_open.h"
+
 namespace quillo {
 namespace {
 
@@ -82,7 +84,9 @@ bool ImageDevice::OpenDescriptor(int flags) {
     // Look before opening: opening some character devices has side effects.
     struct stat st {};
     if (stat(path_.c_str(), &st) != 0 || !IsVolumeFile(st)) return false;
-    const int fd = RetryInterrupted([&] { return open(path_.c_str(), flags); });
+    const DeviceOpenResult opened = OpenDeviceFile(path_, flags);
+    busyReason_ = opened.fd < 0 ? DescribeOpenFailure(path_, opened) : "";
+    const int fd = opened.fd;
     if (fd < 0) return false;
     uint64_t size = 0;
     bool usable = fstat(fd, &st) == 0 && IsVolumeFile(st);  // the path may have changed
@@ -224,7 +228,9 @@ bool ImageDevice::TakeSystemLocks() {
     if (isBlockDevice_) {
         // Fails with EBUSY while the device is mounted or another program
         // holds it open exclusively.
-        exclusiveFd_ = RetryInterrupted([&] { return open(path_.c_str(), kOpenFlags | O_EXCL); });
+        const DeviceOpenResult claimed = OpenDeviceFile(path_, kOpenFlags | O_EXCL);
+        busyReason_ = claimed.fd < 0 ? DescribeOpenFailure(path_, claimed) : "";
+        exclusiveFd_ = claimed.fd;
         struct stat ours {}, held {};
         if (exclusiveFd_ < 0 || fstat(fd_, &ours) != 0 || fstat(exclusiveFd_, &held) != 0 ||
             held.st_rdev != ours.st_rdev) {

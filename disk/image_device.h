@@ -21,6 +21,7 @@ public:
     bool OpenReadOnly() override;
     void Close() override;
     bool IsOpen() const override;
+    std::string BusyReason() const override { return busyReason_; }
 
     int GetLockState() override;
     bool LockVolume(int level, bool othersMayWrite) override;
@@ -79,6 +80,7 @@ private:
     bool othersMayWrite_ = false;
     FileStamp baseline_;          // as our last write or the last flag read left it
     bool changedBehindUs_ = false;  // an outside change seen before one of our writes
+    std::string busyReason_;        // what the last failed opening found
 };
 
 }  // namespace quillo

@@ -41,6 +41,10 @@ public:
     // Drops every lock still held and closes. Harmless when already closed.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+    // Why the last Open, OpenReadOnly or LockVolume found the device taken, in
+    // a sentence for the user ("It is mounted at /media/u/STICK."); empty
+    // when there is nothing to add to the busy message.
+    virtual std::string BusyReason() const { return {}; }
 
     // -1 not locked by us, 0..3 the level we hold. A failed query reads as 0.
     virtual int GetLockState() = 0;

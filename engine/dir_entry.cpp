@@ -5,6 +5,7 @@
 
 #include "common/engine_context.h"
 #include "common/little_endian.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/fat_codec.h"
 #include "disk/sector_io.h"
 
@@ -12,10 +13,6 @@ namespace quillo {
 namespace {
 
 // Fields of a 32-byte directory entry.
-constexpr int kEntrySize = 32;
-constexpr int kClusterHighOffset = 20;  // 16 bits, FAT32 only
-constexpr int kClusterLowOffset = 26;   // 16 bits
-constexpr int kNameFieldLength = 11;    // name and extension, blank padded
 constexpr char kDotName[] = ".          ";
 constexpr char kDotDotName[] = "..         ";
 

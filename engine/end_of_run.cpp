@@ -40,7 +40,8 @@ EndOfRunMessage ChooseEndOfRunMessage(const RunState& run) {
         return {MessageStyle::Information,
                 Join({"The drive is busy. Another program has locked it or",
                       "is accessing it intensively. Shutdown your other",
-                      "applications or try again later."})};
+                      "applications or try again later."}) +
+                    (run.BusyReason.empty() ? "" : "\r\n\r\n" + run.BusyReason)};
     if (run.InternalError)
         return {MessageStyle::Critical,
                 WithErrorWords(Join({"An internal error has occurred. Copy down the error",

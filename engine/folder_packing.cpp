@@ -4,6 +4,7 @@
 
 #include "analysis/chains.h"
 #include "common/engine_context.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/sector_io.h"
 #include "disk/volume_lock.h"
 #include "engine/dir_entry.h"
@@ -12,9 +13,6 @@
 
 namespace quillo {
 namespace {
-
-constexpr uint8_t kErased = 0xE5;
-constexpr size_t kEntrySize = 32;
 
 void StopPacking(EngineContext& ctx, const char* message) {
     ctx.run.ErrorStop = 1;
@@ -49,8 +47,8 @@ bool CompactFolderEntries(std::vector<uint8_t>& folder, std::vector<int32_t>& ne
     size_t i = 0;
     for (; i < slots; ++i) {
         uint8_t* entry = &folder[i * kEntrySize];
-        if (entry[0] == 0) break;
-        if (entry[0] == kErased) {
+        if (entry[0] == kEndOfFolder) break;
+        if (entry[0] == kErasedEntry) {
             if (hole == slots) hole = i;
             continue;
         }

@@ -20,6 +20,7 @@
 #include "common/little_endian.h"
 #include "common/log.h"
 #include "disk/busy_files.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/fat_codec.h"
 #include "disk/fat_table.h"
 #include "disk/sector_io.h"
@@ -31,8 +32,6 @@ namespace {
 
 // Data is staged through one buffer of this size.
 constexpr int32_t kCopyChunk = 1 << 20;
-constexpr uint8_t kEndOfFolder = 0;
-constexpr uint8_t kErasedEntry = 0xE5;
 // The kind of opening that the busy-file table gives a file mapped read-only:
 // it may be moved, one cluster at a time.
 constexpr int kMappedReadOnly = 2;
@@ -352,7 +351,6 @@ bool RecheckBeforeMove(EngineContext& ctx, int32_t record, const DirEntrySector&
     }
     // The record's size is what the file needed at the analysis; for a file
     // the entry's size must also still be that, or the file was rewritten.
-    constexpr int kSizeOffset = 28;
     const bool isFolder = (rec.Attributes & kAttrFolder) != 0;
     if (ClustersForSize(ctx, rec.Size) != clusters || (!isFolder && le32(e + kSizeOffset) != rec.Size)) {
         MarkBusy(ctx, record, entryName);

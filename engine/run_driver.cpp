@@ -112,6 +112,7 @@ PassEnd RunPass(EngineContext& ctx, const DefragmentPhase& defragment) {
     RunState& run = ctx.run;
     run.ErrorSource.clear();
     run.ErrorMessage.clear();
+    run.BusyReason.clear();
     run.ErrorStop = 0;
     if (run.UserAbort) {
         EndRun(ctx);
@@ -121,6 +122,8 @@ PassEnd RunPass(EngineContext& ctx, const DefragmentPhase& defragment) {
 
     if (!AcquireVolume(ctx)) {
         run.DriveBusy = true;
+        const VolumeDevice* device = ctx.devices.DeviceForDrive(static_cast<char>('A' + ctx.dev.DriveIndex));
+        run.BusyReason = device != nullptr ? device->BusyReason() : "";
         EndRun(ctx);
         return PassEnd::Done;
     }

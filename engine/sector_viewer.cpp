@@ -7,6 +7,7 @@
 #include "analysis/long_names.h"
 #include "common/engine_context.h"
 #include "common/little_endian.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/fat_table.h"
 #include "disk/sector_io.h"
 #include "disk/volume_device.h"
@@ -20,9 +21,7 @@ namespace {
 constexpr int kTotalSectors16Offset = 19;
 constexpr int kTotalSectors32Offset = 32;
 
-constexpr int kEntrySize = 32;
 constexpr int kEntriesPerSector = kSectorSize / kEntrySize;
-constexpr uint8_t kErasedEntry = 0xE5;
 constexpr int32_t kMostLongNamePieces = 20;
 
 void ClearOutcome(RunState& run) {

@@ -13,6 +13,7 @@
 #include "analysis/chains.h"
 #include "common/engine_context.h"
 #include "common/little_endian.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/fat_table.h"
 #include "disk/sector_io.h"
 #include "disk/volume_lock.h"
@@ -22,10 +23,8 @@
 namespace quillo {
 namespace {
 
-constexpr uint8_t kErasedEntry = 0xE5;
 constexpr uint8_t kAttrReadOnly = 1;
 constexpr uint8_t kNotAPlainFile = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrFolder;
-constexpr int kEntrySize = 32;
 
 // FSInfo sector fields (FAT32).
 constexpr int kFsInfoSectorOffset = 48;  // in the boot sector, 16 bits
@@ -36,12 +35,6 @@ constexpr int kFsInfoFreeCountOffset = 488;
 constexpr int kFsInfoTrailOffset = 508;
 constexpr uint32_t kFsInfoTrailSignature = 0xAA550000;
 constexpr uint32_t kFreeCountUnknown = 0xFFFFFFFF;
-
-bool Flush(EngineContext& ctx) {
-    if (ctx.dev.DeviceHandle != nullptr && ctx.dev.DeviceHandle->ResetDrive()) return true;
-    ReportDiskError(ctx);
-    return false;
-}
 
 bool SameEntry(const VolumeEntry& a, const VolumeEntry& b) {
     return a.index == b.index && a.firstCluster == b.firstCluster && a.size == b.size &&
@@ -76,7 +69,7 @@ bool EraseEntry(EngineContext& ctx, uint32_t folder, const VolumeEntry& entry) {
             ReportDiskError(ctx);
             return false;
         }
-        if (!Flush(ctx)) return false;
+        if (!OrderingPoint(ctx)) return false;
     }
     return true;
 }
@@ -99,7 +92,7 @@ bool SetFreeCount(EngineContext& ctx, uint32_t count) {
     if (!ReadFsInfo(ctx, sector, bytes)) return true;
     if (le32(bytes.data() + kFsInfoFreeCountOffset) == count) return true;
     put_le32(bytes.data() + kFsInfoFreeCountOffset, count);
-    return WriteSectors(ctx, sector, 1, bytes.data(), WriteKind::AllocationTable) && Flush(ctx);
+    return WriteSectors(ctx, sector, 1, bytes.data(), WriteKind::AllocationTable) && OrderingPoint(ctx);
 }
 
 uint32_t CountFreeClusters(const EngineContext& ctx) {
@@ -114,7 +107,7 @@ uint32_t CountFreeClusters(const EngineContext& ctx) {
 bool FreeClusters(EngineContext& ctx, const RunList& runs) {
     const std::vector<int32_t> starts(runs.RunStart.begin() + 1, runs.RunStart.end());
     const std::vector<int32_t> lengths(runs.RunLength.begin() + 1, runs.RunLength.end());
-    return SetFreeCount(ctx, kFreeCountUnknown) && FreeRanges(ctx, starts, lengths) && Flush(ctx) &&
+    return SetFreeCount(ctx, kFreeCountUnknown) && FreeRanges(ctx, starts, lengths) && OrderingPoint(ctx) &&
            SetFreeCount(ctx, CountFreeClusters(ctx));
 }
 

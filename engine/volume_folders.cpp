@@ -11,6 +11,7 @@
 #include "analysis/directory_scan.h"
 #include "analysis/long_names.h"
 #include "common/little_endian.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/drive_menu.h"
 #include "disk/fat_table.h"
 #include "disk/sector_io.h"
@@ -22,16 +23,6 @@ namespace quillo {
 namespace {
 
 // Fields of a 32-byte directory entry.
-constexpr int kEntrySize = 32;
-constexpr int kAttributesOffset = 11;
-constexpr int kCreateTimeOffset = 14;
-constexpr int kCreateDateOffset = 16;
-constexpr int kAccessDateOffset = 18;
-constexpr int kWriteTimeOffset = 22;
-constexpr int kWriteDateOffset = 24;
-constexpr int kSizeOffset = 28;
-constexpr uint8_t kEndOfFolder = 0;
-constexpr uint8_t kErasedEntry = 0xE5;
 constexpr uint8_t kFirstStoredPiece = 0x40;
 // A chain is read in pieces of at most this much.
 constexpr int64_t kMaxReadBytes = 1 << 20;

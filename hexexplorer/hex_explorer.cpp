@@ -16,6 +16,7 @@
 
 #include "analysis/long_names.h"
 #include "common/engine_context.h"
+#include "disk/dir_entry_layout.h"
 #include "disk/volume_device.h"
 #include "engine/dir_entry.h"
 #include "hexexplorer/sector_pane.h"
@@ -26,9 +27,7 @@
 namespace quillo::gui {
 namespace {
 
-constexpr int kEntrySize = 32;
 constexpr int kEntriesPerSector = 16;
-constexpr int kAttributesOffset = 11;
 constexpr uint8_t kAttrFolder = 0x10;
 constexpr uint8_t kUnusedSlot = 0x00;
 // Where the window opens: 585 x 570 units (39 x 38 pixels) from the main window.

@@ -2,18 +2,13 @@
 
 #include <cstring>
 
+#include "disk/dir_entry_layout.h"
+
 namespace quillo::gui {
 namespace {
 
 // Fields of a 32-byte directory entry.
-constexpr int kEntrySize = 32;
 constexpr int kEntriesPerSector = 16;
-constexpr int kNameLength = 8;
-constexpr int kExtensionOffset = 8;
-constexpr int kExtensionLength = 3;
-constexpr int kAttributesOffset = 11;
-constexpr int kClusterHighOffset = 20;
-constexpr int kClusterLowOffset = 26;
 constexpr uint8_t kUnusedSlot = 0x00;
 constexpr uint8_t kDeletedEntry = 0xE5;
 

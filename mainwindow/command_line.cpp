@@ -6,11 +6,17 @@ namespace quillo::gui {
 
 const char* const kUsage =
     "usage: quillo [--disk PATH]... [--floppy PATH] [DRIVES]\n"
+    "   or: quillo [--disk PATH]... --open [IMAGE]...\n"
     "  --disk PATH     attach a disk image or block device (remembered for the next start)\n"
     "  --floppy PATH   attach a floppy image as A:\n"
+    "  --open IMAGE... attach every image that follows, as Disk > Open disk image... does\n"
     "  DRIVES          defragment these drives unattended and end, e.g. \"C D\", \"C: D:\", \"CD\"\n"
     "                  or \"/C,D\"; \"*\" takes the AutoDefrag preference. Ends with status 2\n"
-    "                  when no letter names an attached drive\n";
+    "                  when no letter names an attached drive\n"
+    "  --help          display this help and exit\n"
+    "  --version       output version information and exit\n"
+    "  --help-topics   list the help topics built into the program and exit\n"
+    "Full documentation: man quillo\n";
 
 namespace {
 
@@ -30,6 +36,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--help" || argument == "-h") {
             line.help = true;
             continue;
+        }
+        if (argument == "--version" || argument == "--help-topics") {
+            (argument == "--version" ? line.version : line.listTopics) = true;
+            continue;
+        }
+        if (argument == "--open") {  // what a file manager's "Open With" hands over
+            line.open.assign(arguments.begin() + static_cast<long>(i) + 1, arguments.end());
+            break;
         }
         bool floppy = argument.rfind("--floppy", 0) == 0;
         if (floppy || argument.rfind("--disk", 0) == 0) {

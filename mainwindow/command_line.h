@@ -11,7 +11,10 @@ namespace quillo::gui {
 struct CommandLine {
     std::vector<AttachedDisk> disks;  // --disk PATH, --floppy PATH, in order
     std::string driveList;            // the rest, joined by blanks and trimmed
+    std::vector<std::string> open;    // --open IMAGE...: attach each and select the first
     bool help = false;
+    bool version = false;
+    bool listTopics = false;          // --help-topics
     std::string error;                // non-empty: the line cannot be used
 };
 

@@ -56,6 +56,7 @@ NTQuilF::NTQuilF(WindowHooks hooks)
     }
     if (!hooks_.beep) hooks_.beep = [] { QApplication::beep(); };
     if (!hooks_.endProgram) hooks_.endProgram = [] { QCoreApplication::exit(0); };
+    setAcceptDrops(true);
     BuildWidgets();
     ConnectCommands();
 }
@@ -112,6 +113,7 @@ void NTQuilF::BuildWidgets() {
 void NTQuilF::ConnectCommands() {
     connect(menus_, &MainMenuBar::itemTriggered, this, &NTQuilF::OnMenuItem);
     InstallMenuHelp(*menus_);
+    ConnectDesktop();
     connect(Image1_, &ImageToolbar::command, this, &NTQuilF::OnToolbar);
     // Esc stops wherever the focus lies in the window. A key press goes to
     // the focused widget, and after a command chosen from the menus by

@@ -146,10 +146,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Disk images dropped onto the window are attached.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildWidgets();
     void ConnectCommands();
+    void ConnectDesktop();  // dropped images, removable volumes (window_desktop.cpp)
     void OnMenuItem(const QString& name);
     // The Tools and Help items of tools_commands.cpp; false for other names.
     bool OnToolsItem(const QString& name);

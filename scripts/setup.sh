@@ -9,10 +9,11 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   dosfstools mtools
+  desktop-file-utils appstream man-db librsvg2-bin
+  libsystemd-dev dbus-daemon
   trash-cli poppler-utils
   libsqlite3-dev sqlite3 xdg-user-dirs
-  desktop-file-utils
-  python3
+  python3 python3-dbus python3-gi
   xvfb xauth fonts-dejavu-core
 )
 

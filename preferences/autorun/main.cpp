@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/version.h"
 #include "platform/autorun.h"
 #include "platform/config_paths.h"
 #include "platform/option_store.h"
@@ -15,10 +16,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillo-autorun [--today YYYY-MM-DD]\n"
+    "usage: quillo-autorun [--today YYYY-MM-DD] [--help] [--version]\n"
     "Runs `quillo *` from this program's folder when the AutoDefrag schedule\n"
     "says a run is due, then records the date. --today stands in for the\n"
-    "local date.\n";
+    "local date. Full documentation: man quillo-autorun\n";
 
 }  // namespace
 
@@ -29,11 +30,16 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs(quillo::VersionLine("quillo-autorun").c_str(), stdout);
+            return 0;
+        }
         if (std::strcmp(argv[i], "--today") == 0 && i + 1 < argc) {
             today = quillo::ParseScheduleDate(argv[++i]);
             if (today) continue;
         }
-        std::fprintf(stderr, "quillo-autorun: cannot use '%s'\n%s", argv[i], kUsage);
+        std::fprintf(stderr, "quillo-autorun: cannot use '%s'\n"
+                     "Try 'quillo-autorun --help' for more information.\n", argv[i]);
         return 2;
     }
     quillo::OptionStore store = quillo::OptionStore::ForApplication(quillo::kQuilloAppName);

@@ -15,13 +15,14 @@ TEST(CliArguments, DriveLettersInEitherCaseWithOrWithoutColon) {
     for (const char* text : {"", "CC", "C:\\", "1", ":"}) EXPECT_FALSE(cli::ParseDriveLetter(text));
 }
 
-TEST(CliArguments, UsageErrorsExitTwoWithOneLine) {
+TEST(CliArguments, UsageErrorsExitTwoWithTheErrorAndTheHelpHint) {
     test::TempDir dir;
     for (const char* args : {"", "frobnicate", "--disk", "info", "info C D", "drives C",
                              "--bogus drives", "info 7"}) {
         const test::ConsoleRun run = test::RunConsole(args, dir.File("config"));
         EXPECT_EQ(run.status, 2) << args;
-        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << args << ": " << run.output;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 2) << args << ": " << run.output;
+        EXPECT_NE(run.output.find("\nTry 'quillo-cli --help' for more information.\n"), std::string::npos);
     }
 }
 
