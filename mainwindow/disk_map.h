@@ -51,7 +51,6 @@ public:
 
     // For tests and the window's own checks.
     const QImage& Canvas() const { return canvas_; }
-    const QPixmap& Tiles() const { return tiles_; }
     // Left edge of the category's legend sample; -1 when not drawn.
     int LegendX(int category) const;
     const QImage& LegendCanvas() const;

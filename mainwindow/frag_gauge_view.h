@@ -30,7 +30,6 @@ public:
     QRect OuterBarRect() const;
     QRect InnerBarRect() const;   // empty when hidden
     QRect CaptionRect() const;
-    bool OuterBarShown() const { return outerShown_; }
     bool InnerBarShown() const { return innerShown_; }
     bool CaptionShown() const { return outerShown_; }
     QString Caption() const { return caption_; }

@@ -56,9 +56,6 @@ public:
     // corner; the page is filled and shown at the first activation.
     Settings(QWidget* mainWindow, std::string pageKeyword, SettingsSources sources, SettingsHooks hooks = {});
 
-    // The help context of the page shown (0 before one is shown).
-    int HelpContext() const { return helpContext_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -10,11 +10,10 @@
 #include <filesystem>
 
 #include "mainwindow/command_line.h"
-#include "mainwindow/main_window.h"
 #include "mainwindow/removable_items.h"
 #include "platform/config_paths.h"
 #include "platform/option_store.h"
-#include "tests/support/test_images.h"
+#include "tests/support/window_fixture.h"
 
 using namespace quillo;
 using namespace quillo::gui;
@@ -52,12 +51,8 @@ private slots:
     }
 
     void droppedImagesAreAttachedAndSelected() {
-        WindowHooks hooks;
-        hooks.showDelayMs = 0;
-        QStringList messages;
-        hooks.showMessage = [&](MessageStyle, const QString& text) { messages << text; };
-        NTQuilF window(hooks);
-        window.FormLoad({{small16_, false}}, "");
+        quillo::test::StartedWindow s({{small16_, false}});
+        NTQuilF& window = s.window;
         QCOMPARE(window.driveTitle().text().left(2), QString("C:"));
 
         QVERIFY(!Drop(window, {QUrl("https://example.org/disk.img")}));  // no local file
@@ -75,33 +70,20 @@ private slots:
         const std::string text = dir_.File("notes.txt");
         QVERIFY(quillo::test::WriteFileBytes(text, 0, std::vector<uint8_t>(2048, 'x')));
         QVERIFY(Drop(window, {QUrl::fromLocalFile(QString::fromStdString(text))}));
-        QCOMPARE(messages.size(), 1);
-        QVERIFY(messages.front().startsWith("No FAT volume found on"));
+        QCOMPARE(s.recorder.messages.size(), size_t{1});
+        QVERIFY(s.recorder.messages.front().second.startsWith("No FAT volume found on"));
         QCOMPARE(window.drives().Disks().size(), size_t{2});
     }
 
-    void openTakesEveryFollowingArgumentAsAnImage_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QStringList>("images");
-        QTest::addColumn<QString>("driveList");
-        QTest::newRow("file manager, two files") << QStringList{"--open", "/a b.img", "/c.img"}
-                                                 << QStringList{"/a b.img", "/c.img"} << "";
-        QTest::newRow("menu launch, no file") << QStringList{"--open"} << QStringList{} << "";
-        QTest::newRow("drive letters after --open are files") << QStringList{"/C", "--open", "/D"}
-                                                              << QStringList{"/D"} << "/C";
-    }
     void openTakesEveryFollowingArgumentAsAnImage() {
-        QFETCH(QStringList, arguments);
-        QFETCH(QStringList, images);
-        QFETCH(QString, driveList);
-        std::vector<std::string> args;
-        for (const QString& a : arguments) args.push_back(a.toStdString());
-        const CommandLine line = ParseCommandLine(args);
-        QVERIFY(line.error.empty());
-        QStringList open;
-        for (const std::string& image : line.open) open << QString::fromStdString(image);
-        QCOMPARE(open, images);
-        QCOMPARE(QString::fromStdString(line.driveList), driveList);
+        const struct { const char* row; std::vector<std::string> arguments, images; std::string driveList; } rows[] = {
+            {"file manager, two files", {"--open", "/a b.img", "/c.img"}, {"/a b.img", "/c.img"}, ""},
+            {"menu launch, no file", {"--open"}, {}, ""},
+            {"drive letters after --open are files", {"/C", "--open", "/D"}, {"/D"}, "/C"}};
+        for (const auto& r : rows) {
+            const CommandLine line = ParseCommandLine(r.arguments);
+            QVERIFY2(line.error.empty() && line.open == r.images && line.driveList == r.driveList, r.row);
+        }
     }
 
     void removableVolumesNotYetAttachedAreOffered() {

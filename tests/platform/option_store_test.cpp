@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <tuple>
 #include <filesystem>
 
 #include "platform/config_paths.h"
@@ -19,41 +18,32 @@ namespace fs = std::filesystem;
 class OptionStoreTest : public test::TempConfigTest {
 protected:
     std::string StorePath() const { return OptionStorePath(kQuilloAppName); }
-    void WriteStoreFile(const std::string& bytes) const { WriteFile(StorePath(), bytes); }
 };
 
-TEST_F(OptionStoreTest, FreshProfileReadsDefaultsFromTheXdgFolder) {
+TEST_F(OptionStoreTest, FreshProfileReadsDefaultsWithoutCreatingTheFile) {
     OptionStore store = OptionStore::ForApplication(kQuilloAppName);
     EXPECT_EQ(store.Path(), folder_ + "/quillo.ini");
-    Options o = LoadAllOptions(store);
-    EXPECT_FALSE(o.Background || o.NoHugeDefrag || o.NoHugePack || o.Silent || o.FixedRegistry ||
-                 o.StartMaximized || o.HideHisto || o.HideLargeList || o.AutoBackground);
+    const Options o = LoadAllOptions(store);
+    EXPECT_FALSE(o.Silent || o.HideHisto || o.AutoBackground);
     EXPECT_EQ(std::make_tuple(o.DefragLim, o.PackLim, o.AutoShow, o.AutoDefrag), std::make_tuple(25, 25, 0, ""));
     EXPECT_EQ(ReadInterval(store), -1);
-    EXPECT_EQ(ReadScheduleDate(store), "");
-    EXPECT_EQ(std::make_pair(ReadWindowSize(store).Height, ReadWindowSize(store).Width), std::make_pair(0, 0));
-    EXPECT_FALSE(fs::exists(store.Path()));  // reading never creates the file
-
+    EXPECT_FALSE(fs::exists(store.Path()));
     setenv("XDG_CONFIG_HOME", "", 1);
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0') {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         EXPECT_EQ(OptionStorePath("quillo"), std::string(home) + "/.config/quillo.ini");
     }
 }
 
-TEST_F(OptionStoreTest, OnlyExactYesIsTrueAndNumbersFallToZeroNotTheDefault) {
-    WriteStoreFile("[options]\r\nSilent=yes\r\nBackground=Yes \r\nNoHugePack=Yes\r\nFixedRegistry= Yes\r\n"
-                   "HideHisto=YES\r\nStartMaximized=Yes\r\nAutoDefrag=  C,D \r\nDefragLim=abc\r\nPackLim=12.5\r\n");
-    Options o = LoadAllOptions(OptionStore(StorePath()));
+TEST_F(OptionStoreTest, OnlyExactYesIsTrueAndNumbersTakeTheirLeadingValue) {
+    WriteFile(StorePath(), "[options]\r\nSilent=yes\r\nBackground=Yes \r\nNoHugePack=Yes\r\nFixedRegistry= Yes\r\n"
+                           "HideHisto=YES\r\nStartMaximized=Yes\r\nAutoDefrag=  C,D \r\nDefragLim=abc\r\n");
+    const Options o = LoadAllOptions(OptionStore(StorePath()));
     EXPECT_FALSE(o.Silent || o.Background || o.FixedRegistry || o.HideHisto);
     EXPECT_TRUE(o.NoHugePack && o.StartMaximized);
     EXPECT_EQ(o.AutoDefrag, "C,D");
-    EXPECT_EQ(o.DefragLim, 0);
-    EXPECT_EQ(o.PackLim, 12);
-}
+    EXPECT_EQ(o.DefragLim, 0);  // not the default
 
-TEST_F(OptionStoreTest, NumericValueTakesTheLeadingNumberAndRoundsHalfToEven) {
-    const std::pair<const char*, int32_t> cases[] = {
+    const std::pair<const char*, int32_t> cases[] = {  // halves round to even
         {"12.5", 12},  {"13.5", 14},     {"-2.5", -2},    {"0.5", 0},     {"1.5", 2},
         {"0.51", 1},   {"abc", 0},       {"", 0},         {"  7xyz", 7},  {"\t+3", 3},
         {"-1", -1},    {"1e3", 1000},    {"2e", 2},       {"1e+", 1},     {"25MB", 25},
@@ -63,60 +53,40 @@ TEST_F(OptionStoreTest, NumericValueTakesTheLeadingNumberAndRoundsHalfToEven) {
     for (const auto& [text, expected] : cases) EXPECT_EQ(NumericValue(text), expected) << '"' << text << '"';
 }
 
-TEST_F(OptionStoreTest, SavingOptionsClampsNumbersAndMatchesKeysInAnyCase) {
+TEST_F(OptionStoreTest, SavingClampsNumbersAndMatchesKeysInAnyCase) {
     OptionStore store(StorePath());
-    std::string field = "1500";
-    EXPECT_EQ(SaveNumericOption(store, option_keys::DefragLim, field), 999);
-    EXPECT_EQ(field, "999");
-    field = "-5";
+    std::string field = "-5";
     EXPECT_EQ(SaveNumericOption(store, option_keys::PackLim, field), 0);
     EXPECT_EQ(field, "0");
     bool variable = false;
     EXPECT_TRUE(SaveBooleanOption(store, "autobackground", false, variable));
     EXPECT_TRUE(SaveBooleanOption(store, option_keys::AutoBackground, true, variable));
-    EXPECT_TRUE(variable);
-
-    OptionStore reopened(StorePath());
-    EXPECT_EQ(reopened.ReadText("defraglim", ""), "999");
-    EXPECT_EQ(reopened.ReadText("PackLim", ""), "0");
-    EXPECT_TRUE(LoadAllOptions(reopened).AutoBackground);
-    // Two spellings, one entry.
-    EXPECT_EQ(IniFile::Load(StorePath()).ReadSection(kOptionsSection).size(), 3u);
-}
-
-TEST_F(OptionStoreTest, UnsetWindowSizeKeepsTheStoredOne) {
-    OptionStore store(StorePath());
+    EXPECT_TRUE(variable && LoadAllOptions(OptionStore(StorePath())).AutoBackground);
+    EXPECT_EQ(IniFile::Load(StorePath()).ReadSection(kOptionsSection).size(), 2u);  // two spellings, one entry
+    // A window size of 0 keeps the stored one.
     SaveWindowSize(store, 6000, 9000);
     SaveWindowSize(store, 0, 7000);
-    SaveWindowSize(store, 0, 0);
-    WindowSize size = ReadWindowSize(OptionStore(StorePath()));
-    EXPECT_EQ(size.Height, 6000);
-    EXPECT_EQ(size.Width, 7000);
-    EXPECT_EQ(IniFile::Load(StorePath()).ReadSection(kOptionsSection).front().key, "Height");
+    const WindowSize size = ReadWindowSize(OptionStore(StorePath()));
+    EXPECT_EQ(std::make_pair(size.Height, size.Width), std::make_pair(6000, 7000));
 }
 
 TEST_F(OptionStoreTest, BadStoreFilesReadAsDefaultsWithoutCrashing) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) % 256);
     // Binary data is not a store, even where some of it looks like one.
-    const std::string binaryWithEntries = std::string("[Options]\nSilent=Yes\nDefragLim=3\n") + '\0' + "\x01\n";
-    const std::string bad[] = {garbage, binaryWithEntries, "[[[\n===\n]Silent\n[Options\nDefragLim\n=Yes\n",
-                               "\xff\xfe[Options]\n"};
+    const std::string bad[] = {garbage, std::string("[Options]\nSilent=Yes\nDefragLim=3\n") + '\0' + "\x01\n",
+                               "[[[\n===\n]Silent\n[Options\nDefragLim\n=Yes\n", "\xff\xfe[Options]\n"};
     for (const std::string& bytes : bad) {
-        WriteStoreFile(bytes);
-        Options o = LoadAllOptions(OptionStore(StorePath()));
-        EXPECT_EQ(o.DefragLim, 25);
-        EXPECT_FALSE(o.Silent);
+        WriteFile(StorePath(), bytes);
+        const Options o = LoadAllOptions(OptionStore(StorePath()));
+        EXPECT_TRUE(o.DefragLim == 25 && !o.Silent) << bytes.substr(0, 20);
     }
-
     fs::remove(StorePath());
     ASSERT_EQ(mkfifo(StorePath().c_str(), 0600), 0);  // must not block the read
     EXPECT_EQ(LoadAllOptions(OptionStore(StorePath())).PackLim, 25);
     fs::remove(StorePath());
-
     fs::create_directory(StorePath());
     OptionStore onDirectory(StorePath());
-    EXPECT_EQ(LoadAllOptions(onDirectory).DefragLim, 25);
     EXPECT_FALSE(onDirectory.WriteText("Silent", "Yes"));
     EXPECT_EQ(onDirectory.ReadText("Silent", ""), "Yes");  // this process still sees it
 }
@@ -128,19 +98,14 @@ TEST_F(OptionStoreTest, WritesAreAtomicMergeWithOtherWritersAndKeepBlanks) {
     EXPECT_TRUE(first.WriteText(option_keys::Date, " 2024-05-01 "));
     EXPECT_TRUE(second.WriteText(option_keys::AutoDefrag, "C,D=E"));
     EXPECT_TRUE(second.ReplaceSection("Drives", {{"1", "/images/a.img"}, {"2", "/dev/sdb1"}, {"1", "x"}}));
-
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_ + "/not/yet"))
-        names.push_back(entry.path().filename());
-    EXPECT_EQ(names, std::vector<std::string>{"quillo.ini"});
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_ + "/not/yet"), fs::directory_iterator()), 1);
 
     OptionStore reread = OptionStore::ForApplication(kQuilloAppName);
     EXPECT_EQ(ReadScheduleDate(reread), " 2024-05-01 ");
     EXPECT_EQ(reread.ReadText("autodefrag", ""), "C,D=E");
-    std::vector<IniEntry> drives = reread.ReadSection("DRIVES");
+    const std::vector<IniEntry> drives = reread.ReadSection("DRIVES");
     ASSERT_EQ(drives.size(), 2u);
-    EXPECT_EQ(drives[0].value, "/images/a.img");
-    EXPECT_EQ(drives[1].value, "/dev/sdb1");
+    EXPECT_EQ(drives[0].value + drives[1].value, "/images/a.img/dev/sdb1");
     EXPECT_TRUE(reread.RemoveValue("Drives", "2"));
     EXPECT_EQ(OptionStore::ForApplication(kQuilloAppName).ReadSection("Drives").size(), 1u);
 }

@@ -24,7 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 struct Walked {
     std::vector<std::string> files;
     std::vector<std::string> folders;
@@ -84,7 +83,9 @@ TEST_F(TempWalkTest, FilesOthersHoldOrOwnOrWeCannotOpenAreNotListed) {
     ::chmod((root_ + "/unreadable.txt").c_str(), 0);
     test::WriteFileText(root_ + "/foreign.txt", "x");
     const bool asRoot = ::geteuid() == 0;
-    if (asRoot) ASSERT_EQ(::chown((root_ + "/foreign.txt").c_str(), 65534, 65534), 0);
+    if (asRoot) {
+        ASSERT_EQ(::chown((root_ + "/foreign.txt").c_str(), 65534, 65534), 0);
+    }
     const std::string marker = dir_.File("opened");
     test::BackgroundProcess holder("exec 3<" + test::ShellQuote(root_ + "/held.txt") + "; touch " +
                                    test::ShellQuote(marker) + "; exec sleep 30");

@@ -4,49 +4,34 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 
-#include "mainwindow/main_window.h"
+#include "mainwindow/help_system.h"
 #include "mainwindow/menu_bar.h"
 #include "mainwindow/size_chart_view.h"
 #include "platform/config_paths.h"
 #include "platform/option_store.h"
 #include "preferences/settings.h"
-#include "tests/support/test_images.h"
+#include "tests/support/window_fixture.h"
 
 using namespace quillo;
 using namespace quillo::gui;
+using quillo::test::StartedWindow;
 
 namespace {
 
-struct Recorder {
-    std::vector<std::pair<MessageStyle, QString>> messages;
-
-    WindowHooks Hooks() {
-        WindowHooks hooks;
-        hooks.showDelayMs = 0;
-        hooks.showMessage = [this](MessageStyle style, const QString& text) { messages.push_back({style, text}); };
-        hooks.beep = [] {};
-        hooks.endProgram = [] {};
-        return hooks;
-    }
-};
-
-// Calls `act` on the preferences dialog once it is showing modally; the
-// timer that waits for it goes away after that.
-QPointer<QTimer> WhenDialogShows(std::function<void(Settings&)> act) {
+// Calls `act` on the preferences dialog once it is showing modally, then
+// cancels it if `act` did not close it; the timer goes away after that.
+QTimer* WhenDialogShows(std::function<void(Settings&)> act) {
     auto* timer = new QTimer;
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
@@ -55,6 +40,7 @@ QPointer<QTimer> WhenDialogShows(std::function<void(Settings&)> act) {
         timer->stop();
         timer->deleteLater();
         act(*dialog);
+        if (dialog->isVisible()) dialog->reject();
     });
     timer->start();
     return timer;
@@ -66,11 +52,32 @@ QString ShownFrame(Settings& dialog) {
     return {};
 }
 
-template <typename T>
-T* Control(Settings& dialog, const char* name) {
+template <typename T = QPushButton>
+T* Control(Settings& dialog, const QString& name) {
     T* control = dialog.findChild<T*>(name);
-    if (control == nullptr) qFatal("no control %s", name);
+    if (control == nullptr) qFatal("no control %s", qPrintable(name));
     return control;
+}
+
+// Opens `item` from the menu; `act` works the page, then OK or Cancel.
+void UseItem(NTQuilF& window, const char* item, std::function<void(Settings&)> act) {
+    bool shown = false;
+    WhenDialogShows([&](Settings& dialog) {
+        shown = true;
+        act(dialog);
+    });
+    window.menus().Item(item)->trigger();
+    QVERIFY2(shown, item);
+}
+
+// The Display page's three flags set as given, then OK.
+void SetDisplay(NTQuilF& window, bool maximized, bool hideChart, bool hideList) {
+    UseItem(window, "DisplaySettings_", [&](Settings& dialog) {
+        int i = 0;
+        for (bool flag : {maximized, hideChart, hideList})
+            Control<QCheckBox>(dialog, QString("DisplayCheck_%1").arg(i++))->setChecked(flag);
+        Control(dialog, "DisplayCmd_0")->click();
+    });
 }
 
 }  // namespace
@@ -79,192 +86,139 @@ class PreferencesMenuTest : public QObject {
     Q_OBJECT
 
 private:
-    quillo::test::TempDir dir_;
-    std::string driveC_, driveD_;
-    std::unique_ptr<QTemporaryDir> config_;
-    Recorder recorder_;
-
-    std::unique_ptr<NTQuilF> StartWindow() {
-        auto window = std::make_unique<NTQuilF>(recorder_.Hooks());
-        window->FormLoad({{driveC_, false}, {driveD_, false}}, "");
-        return window;
-    }
-
-    // Opens `item` from the menu; `act` works the page, then OK or Cancel.
-    static void UseItem(NTQuilF& window, const char* item, std::function<void(Settings&)> act) {
-        bool shown = false;
-        WhenDialogShows([&](Settings& dialog) {
-            shown = true;
-            act(dialog);
-            if (dialog.isVisible()) dialog.reject();
-        });
-        window.menus().Item(item)->trigger();
-        QVERIFY2(shown, item);
-    }
+    quillo::test::WindowTestFiles files_;
+    std::vector<AttachedDisk> disks_;
+    std::string config_;
 
 private slots:
     void initTestCase() {
-        driveC_ = dir_.File("c.img");
-        driveD_ = dir_.File("d.img");
-        QVERIFY(quillo::test::MakeFatImage(driveC_, 16384, "-F 16 -s 2 -n DATA"));
-        QVERIFY(quillo::test::MakeFatImage(driveD_, 16384, "-F 16 -s 2 -n GAMES"));
+        disks_ = {{files_.File("c.img"), false}, {files_.File("d.img"), false}};
+        QVERIFY(quillo::test::MakeFatImage(disks_[0].path, 16384, "-F 16 -s 2 -n DATA"));
+        QVERIFY(quillo::test::MakeFatImage(disks_[1].path, 16384, "-F 16 -s 2 -n GAMES"));
     }
 
-    void init() {
-        config_ = std::make_unique<QTemporaryDir>();
-        setenv("XDG_CONFIG_HOME", config_->path().toUtf8().constData(), 1);
-        recorder_ = Recorder{};
-    }
+    void init() { config_ = files_.FreshConfig(); }
 
+    // Each item opens its page, as a new dialog of the window's own that
+    // stands 70 x 40 pixels from it and leaves the interface unlocked; F1
+    // pops the page's topic up.
     void EachItemOpensItsPage_data() {
         QTest::addColumn<QString>("item");
-        QTest::addColumn<QString>("keyword");
         QTest::addColumn<QString>("frame");
-        QTest::newRow("Display") << "DisplaySettings_" << "Display" << "Frame1_6";
-        QTest::newRow("Defrag") << "DefragSettings_" << "Defrag" << "Frame1_3";
-        QTest::newRow("AutoDefrag") << "AutoSettings_" << "Auto" << "Frame1_4";
-        QTest::newRow("Schedule") << "SchedSettings" << "Schedule" << "Frame1_5";
-        QTest::newRow("About") << "About_" << "About" << "Frame1_0";
+        QTest::addColumn<int>("help");
+        QTest::newRow("Display") << "DisplaySettings_" << "Frame1_6" << 480;
+        QTest::newRow("Defrag") << "DefragSettings_" << "Frame1_3" << 490;
+        QTest::newRow("AutoDefrag") << "AutoSettings_" << "Frame1_4" << 450;
+        QTest::newRow("Schedule") << "SchedSettings" << "Frame1_5" << 570;
+        QTest::newRow("About") << "About_" << "Frame1_0" << 10;
     }
     void EachItemOpensItsPage() {
         QFETCH(QString, item);
-        QFETCH(QString, keyword);
         QFETCH(QString, frame);
-        auto window = StartWindow();
+        QFETCH(int, help);
+        StartedWindow s(disks_);
+        s.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.window));
         QString shownFrame;
+        QPoint offset;
         bool interfaceLocked = true;
-        UseItem(*window, qPrintable(item), [&](Settings& dialog) {
+        int topic = 0;
+        UseItem(s.window, qPrintable(item), [&](Settings& dialog) {
             shownFrame = ShownFrame(dialog);
-            interfaceLocked = window->RunActive;
-            QCOMPARE(dialog.parentWidget(), window.get());
+            offset = dialog.pos() - s.window.frameGeometry().topLeft();
+            interfaceLocked = s.window.RunActive;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                topic = popup->property(kHelpPopupContext).toInt();
+                popup->close();
+            }
         });
         QCOMPARE(shownFrame, frame);
-        QCOMPARE(QString::fromStdString(window->PageKeyword), keyword);
+        QCOMPARE(offset, QPoint(70, 40));
+        QCOMPARE(topic, help);
         QVERIFY(!interfaceLocked);
-        // A new dialog per opening: none is left behind.
-        QCOMPARE(window->findChildren<Settings*>().size(), 0);
+        QCOMPARE(s.window.findChildren<Settings*>().size(), 0);
     }
 
+    // The AutoDefrag page lists the drive items the Disk menu shows.
     void AutoPageListsTheVisibleDrives() {
-        auto window = StartWindow();
+        StartedWindow s(disks_);
         QStringList rows;
-        UseItem(*window, "AutoSettings_", [&](Settings& dialog) {
+        UseItem(s.window, "AutoSettings_", [&](Settings& dialog) {
             QListWidget* list = Control<QListWidget>(dialog, "AutoList");
             for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
             list->item(1)->setSelected(true);
-            Control<QPushButton>(dialog, "AutoCmd_0")->click();
+            Control(dialog, "AutoCmd_0")->click();
         });
         // The drive items' captions without their "&", as the Disk menu shows them.
-        const DriveMenu& menu = window->driveMenu();
+        const DriveMenu& menu = s.window.driveMenu();
         QCOMPARE(rows, QStringList({QString::fromStdString(menu.items[1].caption.substr(1)),
                                     QString::fromStdString(menu.items[2].caption.substr(1))}));
-        QVERIFY2(rows[0].startsWith("C:") && rows[1].startsWith("D:"), qPrintable(rows.join('|')));
-        QCOMPARE(window->ctx().options.AutoDefrag, std::string("D"));
-        QCOMPARE(LoadAllOptions(OptionStore::ForApplication(kQuilloAppName)).AutoDefrag, std::string("D"));
+        QCOMPARE(s.window.ctx().options.AutoDefrag, std::string("D"));
     }
 
-    void DisplayPageAppliesAtOnceAndAtTheNextStart() {
-        auto window = StartWindow();
-        window->resize(1000, 640);
-        QVERIFY(window->sizeChart().isVisible() && window->largeList().isVisible());
-        const int chartLeft = window->sizeChart().x();
-        QVERIFY(window->largeList().x() > window->sizeChart().geometry().right());
+    // The Display and Defrag pages take effect at once, and a new window
+    // started on the same store behaves accordingly.
+    void PagesApplyAtOnceAndAtTheNextStart() {
+        auto window = std::make_unique<StartedWindow>(disks_);
+        NTQuilF& w = window->window;
+        w.resize(1000, 640);
+        QVERIFY(w.sizeChart().isVisible() && w.largeList().isVisible());
+        const int chartLeft = w.sizeChart().x();
+        QVERIFY(w.largeList().x() > w.sizeChart().geometry().right());
 
-        UseItem(*window, "DisplaySettings_", [](Settings& dialog) {
-            Control<QCheckBox>(dialog, "DisplayCheck_1")->setChecked(true);  // Hide File Size graph
-            Control<QPushButton>(dialog, "DisplayCmd_0")->click();
-        });
-        QVERIFY(!window->sizeChart().isVisible());
-        QCOMPARE(window->largeList().x(), chartLeft);
-        QCOMPARE(window->largeCaption().x(), chartLeft);
-        QCOMPARE(window->largeCaption().width(), window->largeList().width());
-        QCOMPARE(window->largeList().geometry().right(), window->centralWidget()->width() - 1);
-
-        UseItem(*window, "DisplaySettings_", [](Settings& dialog) {
-            Control<QCheckBox>(dialog, "DisplayCheck_0")->setChecked(true);  // Maximized display
-            Control<QCheckBox>(dialog, "DisplayCheck_1")->setChecked(false);
-            Control<QCheckBox>(dialog, "DisplayCheck_2")->setChecked(true);  // Hide Large File list
-            Control<QPushButton>(dialog, "DisplayCmd_0")->click();
-        });
-        QVERIFY(window->sizeChart().isVisible());
-        QVERIFY(!window->largeList().isVisible() && !window->largeCaption().isVisible());
-        QVERIFY(window->isMaximized());
-
-        UseItem(*window, "DisplaySettings_", [](Settings& dialog) {
-            Control<QCheckBox>(dialog, "DisplayCheck_0")->setChecked(false);
-            Control<QCheckBox>(dialog, "DisplayCheck_1")->setChecked(true);
-            Control<QCheckBox>(dialog, "DisplayCheck_2")->setChecked(false);
-            Control<QPushButton>(dialog, "DisplayCmd_0")->click();
-        });
-        QVERIFY(!window->isMaximized());
-        window.reset();
-
-        // A new window started on the same store hides the chart and puts the
-        // list at its left edge.
-        auto next = StartWindow();
-        QVERIFY(!next->sizeChart().isVisible());
-        QVERIFY(next->largeList().isVisible());
-        QCOMPARE(next->largeList().x(), next->sizeChart().x());
-    }
-
-    void DefragPageOptionsReachTheEngine() {
-        auto window = StartWindow();
-        UseItem(*window, "DefragSettings_", [](Settings& dialog) {
+        SetDisplay(w, false, true, false);  // hide the chart: the list moves to its left edge
+        QVERIFY(!w.sizeChart().isVisible());
+        QCOMPARE(w.largeList().x(), chartLeft);
+        QCOMPARE(w.largeCaption().geometry(), QRect(chartLeft, w.largeCaption().y(), w.largeList().width(),
+                                                    w.largeCaption().height()));
+        QCOMPARE(w.largeList().geometry().right(), w.centralWidget()->width() - 1);
+        SetDisplay(w, true, false, true);
+        QVERIFY(w.sizeChart().isVisible() && !w.largeList().isVisible() && !w.largeCaption().isVisible());
+        QVERIFY(w.isMaximized());
+        SetDisplay(w, false, true, false);
+        QVERIFY(!w.isMaximized());
+        UseItem(w, "DefragSettings_", [](Settings& dialog) {
             Control<QCheckBox>(dialog, "DefragChk_1")->setChecked(true);
             Control<QLineEdit>(dialog, "DefragTxt_0")->setText("1500");
-            Control<QPushButton>(dialog, "DefragCmd_0")->click();
+            Control(dialog, "DefragCmd_0")->click();
         });
-        QVERIFY(window->ctx().options.NoHugeDefrag);
-        QCOMPARE(window->ctx().options.DefragLim, 999);
+        QVERIFY(w.ctx().options.NoHugeDefrag && w.ctx().options.DefragLim == 999);
         window.reset();
-        auto next = StartWindow();
-        QVERIFY(next->ctx().options.NoHugeDefrag);
-        QCOMPARE(next->ctx().options.DefragLim, 999);
+
+        StartedWindow next(disks_);
+        QVERIFY(!next.window.sizeChart().isVisible() && next.window.largeList().isVisible());
+        QCOMPARE(next.window.largeList().x(), next.window.sizeChart().x());
+        QVERIFY(next.window.ctx().options.NoHugeDefrag && next.window.ctx().options.DefragLim == 999);
     }
 
     void ScheduleErrorReachesTheWindowsMessageBox() {
-        auto window = StartWindow();
-        std::ofstream(config_->path().toStdString() + "/autostart") << "a file where the folder belongs";
-        UseItem(*window, "SchedSettings", [](Settings& dialog) {
+        StartedWindow s(disks_);
+        std::ofstream(config_ + "/autostart") << "a file where the folder belongs";
+        UseItem(s.window, "SchedSettings", [](Settings& dialog) {
             Control<QRadioButton>(dialog, "Sched_2")->click();
-            Control<QPushButton>(dialog, "SchedCmd_0")->click();
+            Control(dialog, "SchedCmd_0")->click();
         });
-        QCOMPARE(recorder_.messages.size(), size_t(1));
-        QCOMPARE(recorder_.messages[0].first, MessageStyle::Critical);
-        QCOMPARE(recorder_.messages[0].second, QString("Error accessing Registry"));
+        QVERIFY(s.recorder.messages == decltype(s.recorder.messages)({{MessageStyle::Critical, "Error accessing Registry"}}));
         QCOMPARE(ReadInterval(OptionStore::ForApplication(kQuilloAppName)), 7);
     }
 
     void AboutDoesNothingWhileARunExecutes() {
-        auto window = StartWindow();
+        StartedWindow s(disks_);
         bool ran = false;
         QString opened = "none";
-        QPointer<QTimer> closer;
-        auto* probe = new QTimer(window.get());
-        probe->setInterval(0);
-        QObject::connect(probe, &QTimer::timeout, [&] {
-            if (!window->RunInProgress || ran) return;
+        QPointer<QTimer> closer = WhenDialogShows([&](Settings& dialog) { opened = ShownFrame(dialog); });
+        quillo::test::DuringRun(s.window, [&] {
             ran = true;
-            closer = WhenDialogShows([&](Settings& dialog) {
-                opened = ShownFrame(dialog);
-                dialog.reject();
-            });
-            emit window->menus().itemTriggered("About_");
+            emit s.window.menus().itemTriggered("About_");
         });
-        probe->start();
-        window->CheckDiskCommand();
-        probe->stop();
+        s.window.CheckDiskCommand();
         delete closer;
         QVERIFY(ran);
         QCOMPARE(opened, QString("none"));
         // Idle again, the same item opens the page.
-        bool shown = false;
-        WhenDialogShows([&](Settings& dialog) {
-            shown = ShownFrame(dialog) == "Frame1_0";
-            dialog.accept();
-        });
-        emit window->menus().itemTriggered("About_");
-        QVERIFY(shown);
+        UseItem(s.window, "About_", [&](Settings& dialog) { opened = ShownFrame(dialog); });
+        QCOMPARE(opened, QString("Frame1_0"));
     }
 };
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,7 +25,6 @@
 #include "platform/registry_store.h"
 #include "platform/startup_launcher.h"
 #include "preferences/settings.h"
-#include "preferences/settings_pages.h"
 #include "tests/support/test_images.h"
 
 using namespace quillo;
@@ -57,6 +55,24 @@ bool SetFolderReadOnly(const std::string& folder, bool readOnly) {
     return ok;
 }
 
+template <typename T = QPushButton>
+T* Control(const Settings& dialog, const QString& name) {
+    T* control = dialog.findChild<T*>(name);
+    if (control == nullptr) qFatal("no control %s", qPrintable(name));
+    return control;
+}
+
+struct SizeRow {
+    QString defragLim, packLim;
+    bool saved;
+    QString shownDefrag, shownPack;  // the fields afterwards
+};
+struct ScheduleRow {
+    QString stored;  // "Interval"; empty: never written
+    int shown, chosen;  // `Sched` indexes
+    QString saved;
+};
+
 }  // namespace
 
 class SettingsTest : public QObject {
@@ -75,38 +91,23 @@ private:
 
     // The option variables as start-up reads them from `ini` (section Options).
     void StartWith(const QByteArray& ini) {
-        if (!ini.isEmpty()) {
-            QFile file(QString::fromStdString(StorePath()));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("[Options]\n" + ini);
-        }
+        QFile file(QString::fromStdString(StorePath()));
+        if (!ini.isEmpty()) QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[Options]\n" + ini) > 0);
+        file.close();
         store_.emplace(OptionStore::ForApplication(kQuilloAppName));
         options_ = LoadAllOptions(*store_);
     }
 
-    std::unique_ptr<Settings> Open(const std::string& keyword,
-                                   std::vector<std::string> drives = {"&C:  DATA", "&D:  GAMES", "&E:"}) {
+    std::unique_ptr<Settings> Open(const std::string& keyword, std::vector<std::string> drives = {"&C:  DATA", "&D:  GAMES", "&E:"}) {
         if (!store_) StartWith({});
-        SettingsHooks hooks;
-        hooks.showCritical = [this](const QString& text) { critical_ << text; };
-        hooks.beep = [this] { ++beeps_; };
-        hooks.today = [] { return kToday; };
-        hooks.launcherPath = kLauncher;
+        SettingsHooks hooks{[this](const QString& text) { critical_ << text; }, [this] { ++beeps_; },
+                            [] { return kToday; }, kLauncher, ""};
         auto dialog = std::make_unique<Settings>(nullptr, keyword,
                                                  SettingsSources{options_, *store_, *registry_, std::move(drives)}, hooks);
         dialog->show();
         if (!QTest::qWaitForWindowActive(dialog.get())) qWarning("dialog not active");
         return dialog;
     }
-
-    template <typename T>
-    static T* Control(Settings& dialog, const char* name) {
-        T* control = dialog.findChild<T*>(name);
-        if (control == nullptr) qFatal("no control %s", name);
-        return control;
-    }
-
-    static void Click(Settings& dialog, const char* button) { Control<QPushButton>(dialog, button)->click(); }
 
     QString StoredOptions() const {
         const QString text = QString::fromUtf8(FileBytes(StorePath()));
@@ -121,11 +122,9 @@ private:
 private slots:
     void init() {
         config_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(config_->isValid());
         setenv("XDG_CONFIG_HOME", config_->path().toUtf8().constData(), 1);
         store_.reset();
         registry_.emplace(RegistryStore::ForApplication(kQuilloAppName));
-        options_ = Options{};
         critical_.clear();
         beeps_ = 0;
     }
@@ -135,218 +134,125 @@ private slots:
         readOnly_.clear();
     }
 
-    void PagesShowTheirFrameAloneAtThreeTwo_data() {
-        QTest::addColumn<QString>("keyword");
-        QTest::addColumn<int>("frame");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<int>("help");
-        QTest::newRow("About") << "About" << 0 << "Quillo" << 10;
-        QTest::newRow("Defrag") << "Defrag" << 3 << "Defrag preferences" << 490;
-        QTest::newRow("Auto") << "Auto" << 4 << "AutoDefrag preferences" << 450;
-        QTest::newRow("Schedule") << "Schedule" << 5 << "AutoDefrag schedule" << 570;
-        QTest::newRow("Display") << "Display" << 6 << "Display preferences" << 480;
-    }
-    void PagesShowTheirFrameAloneAtThreeTwo() {
-        QFETCH(QString, keyword);
-        QFETCH(int, frame);
-        QFETCH(QString, caption);
-        QFETCH(int, help);
-        QWidget mainWindow;
-        mainWindow.setGeometry(200, 150, 600, 400);
-        mainWindow.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&mainWindow));
-        StartWith({});
-        Settings dialog(&mainWindow, keyword.toStdString(), {options_, *store_, *registry_, {}});
-        QCOMPARE(dialog.pos(), mainWindow.frameGeometry().topLeft() + QPoint(70, 40));
-        dialog.show();
-        QGroupBox* shown = nullptr;
-        for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
-            if (!box->isVisible()) continue;
-            QVERIFY2(shown == nullptr, "two frames shown");
-            shown = box;
-        }
-        QVERIFY(shown != nullptr);
-        QCOMPARE(shown->objectName(), QString("Frame1_%1").arg(frame));
-        QCOMPARE(shown->title(), caption);
-        QCOMPARE(shown->pos(), QPoint(3, 2));
-        QCOMPARE(dialog.size(), shown->size() + QSize(6, 4));
-        QCOMPARE(dialog.HelpContext(), help);
-        QVERIFY(dialog.isModal());
-        // Enter presses Cancel on every page, OK on the About page.
-        const QString defaultButton = frame == 0 ? "AboutOK" : shown->findChildren<QPushButton*>()[1]->objectName();
-        QVERIFY(Control<QPushButton>(dialog, defaultButton.toUtf8().constData())->isDefault());
-        QVERIFY(frame == 0 || defaultButton.endsWith("Cmd_1"));
-    }
-
-    void UnknownKeywordShowsNoPage() {
-        auto dialog = Open("Colours");
-        for (QGroupBox* box : dialog->findChildren<QGroupBox*>()) QVERIFY(!box->isVisible());
-        QCOMPARE(dialog->HelpContext(), 0);
-    }
-
-    void F1PopsTheTopicUp() {
-        auto dialog = Open("Defrag");
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
-        QWidget* popup = QApplication::activePopupWidget();
-        QVERIFY(popup != nullptr);
-        popup->close();
-        QVERIFY(dialog->isVisible());  // the key went no further
-    }
-
+    // Below 10 fails: the field shows 10 in dark red, with a beep, and the
+    // dialog stays open until an edit turns it black again.
     void DefragSizeValidation_data() {
-        QTest::addColumn<QString>("defragLim");
-        QTest::addColumn<QString>("packLim");
-        QTest::addColumn<bool>("saved");
-        QTest::addColumn<QString>("shownDefrag");  // the fields afterwards
-        QTest::addColumn<QString>("shownPack");
-        QTest::newRow("9 fails") << "9" << "25" << false << "10" << "25";
-        QTest::newRow("10 passes") << "10" << "25" << true << "10" << "25";
-        QTest::newRow("1500 is stored as 999") << "1500" << "30" << true << "999" << "30";
-        QTest::newRow("letters fail") << "abc" << "25" << false << "10" << "25";
-        QTest::newRow("negative fails") << "-5" << "25" << false << "10" << "25";
-        QTest::newRow("fraction rounds") << "12.5" << "13.5" << true << "12" << "14";
-        QTest::newRow("second field fails") << "50" << "3" << false << "50" << "10";
+        QTest::addColumn<SizeRow>("row");
+        QTest::newRow("9 fails") << SizeRow{"9", "25", false, "10", "25"};
+        QTest::newRow("10 passes") << SizeRow{"10", "25", true, "10", "25"};
+        QTest::newRow("1500 is stored as 999") << SizeRow{"1500", "30", true, "999", "30"};
+        QTest::newRow("letters fail") << SizeRow{"abc", "25", false, "10", "25"};
+        QTest::newRow("negative fails") << SizeRow{"-5", "25", false, "10", "25"};
+        QTest::newRow("fraction rounds") << SizeRow{"12.5", "13.5", true, "12", "14"};
+        QTest::newRow("second field fails") << SizeRow{"50", "3", false, "50", "10"};
     }
     void DefragSizeValidation() {
-        QFETCH(QString, defragLim);
-        QFETCH(QString, packLim);
-        QFETCH(bool, saved);
-        QFETCH(QString, shownDefrag);
-        QFETCH(QString, shownPack);
+        QFETCH(SizeRow, row);
         auto dialog = Open("Defrag");
         QLineEdit* fields[2] = {Control<QLineEdit>(*dialog, "DefragTxt_0"), Control<QLineEdit>(*dialog, "DefragTxt_1")};
-        fields[0]->setText(defragLim);
-        fields[1]->setText(packLim);
-        Click(*dialog, "DefragCmd_0");
-        QCOMPARE(fields[0]->text(), shownDefrag);
-        QCOMPARE(fields[1]->text(), shownPack);
-        QCOMPARE(dialog->isVisible(), !saved);
-        QCOMPARE(beeps_, saved ? 0 : 1);
-        if (saved) {
-            QCOMPARE(StoredOptions(), QString("Background=No\nNoHugeDefrag=No\nNoHugePack=No\nSilent=No\n"
-                                              "FixedRegistry=No\nDefragLim=%1\nPackLim=%2")
-                                          .arg(shownDefrag, shownPack));
-            QCOMPARE(options_.DefragLim, shownDefrag.toInt());
-            QCOMPARE(options_.PackLim, shownPack.toInt());
+        fields[0]->setText(row.defragLim);
+        fields[1]->setText(row.packLim);
+        Control(*dialog, "DefragCmd_0")->click();
+        QCOMPARE(fields[0]->text() + " " + fields[1]->text(), row.shownDefrag + " " + row.shownPack);
+        QCOMPARE(dialog->isVisible(), !row.saved);
+        QCOMPARE(beeps_, row.saved ? 0 : 1);
+        if (row.saved) {
+            QVERIFY2(StoredOptions().endsWith(QString("\nDefragLim=%1\nPackLim=%2").arg(row.shownDefrag, row.shownPack)),
+                     qPrintable(StoredOptions()));
+            QVERIFY(options_.DefragLim == row.shownDefrag.toInt() && options_.PackLim == row.shownPack.toInt());
             return;
         }
         QVERIFY(!fs::exists(StorePath()));
-        QLineEdit* failed = fields[shownPack == "10" ? 1 : 0];
+        QLineEdit* failed = fields[row.shownPack == "10" ? 1 : 0];
         QCOMPARE(failed->palette().color(QPalette::Text), QColor(192, 0, 0));
-        QTest::keyClick(failed, Qt::Key_5);  // any edit turns it black again
+        QTest::keyClick(failed, Qt::Key_5);
         QCOMPARE(failed->palette().color(QPalette::Text), QColor(Qt::black));
     }
 
-    void DefragPageShowsAndSavesEveryOption() {
+    // Each page shows the stored options and OK writes exactly its keys.
+    void PagesShowAndSaveTheirOptions() {
         StartWith("Background=Yes\nNoHugeDefrag=Yes\nNoHugePack=No\nSilent=Yes\nFixedRegistry=No\n"
-                  "DefragLim=40\nPackLim=60\n");
+                  "DefragLim=40\nPackLim=60\nAutoShow=1\nAutoBackground=No\nHideHisto=Yes\n");
         auto dialog = Open("Defrag");
-        const bool shown[5] = {true, true, false, true, false};
-        for (int i = 0; i < 5; ++i)
-            QCOMPARE(Control<QCheckBox>(*dialog, qPrintable(QString("DefragChk_%1").arg(i)))->isChecked(), shown[i]);
-        QCOMPARE(Control<QLineEdit>(*dialog, "DefragTxt_0")->text(), QString("40"));
-        QCOMPARE(Control<QLineEdit>(*dialog, "DefragTxt_1")->text(), QString("60"));
-        Control<QCheckBox>(*dialog, "DefragChk_0")->setChecked(false);
-        Control<QCheckBox>(*dialog, "DefragChk_2")->setChecked(true);
-        Control<QCheckBox>(*dialog, "DefragChk_4")->setChecked(true);
-        Click(*dialog, "DefragCmd_0");
-        QCOMPARE(StoredOptions(), QString("Background=No\nNoHugeDefrag=Yes\nNoHugePack=Yes\nSilent=Yes\n"
-                                          "FixedRegistry=Yes\nDefragLim=40\nPackLim=60"));
-        QVERIFY(!options_.Background && options_.NoHugeDefrag && options_.NoHugePack && options_.Silent &&
-                options_.FixedRegistry);
-        const Options reread = LoadAllOptions(OptionStore::ForApplication(kQuilloAppName));
-        QVERIFY(!reread.Background && reread.NoHugePack && reread.FixedRegistry);
-    }
-
-    void AutoDefragSelectsTheStoredDrives_data() {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("selected");  // first letters of the selected rows
-        QTest::newRow("C,D") << "C,D" << "CD";
-        QTest::newRow("lower case") << "c,d" << "CD";
-        QTest::newRow("no separator") << "CD" << "CD";
-        QTest::newRow("blanks and slashes") << " E / C" << "CE";
-        QTest::newRow("a drive not shown") << "C,F" << "C";
-        QTest::newRow("empty") << "" << "";
-    }
-    void AutoDefragSelectsTheStoredDrives() {
-        QFETCH(QString, stored);
-        QFETCH(QString, selected);
-        StartWith("AutoDefrag=" + stored.toUtf8() + "\n");
-        auto dialog = Open("Auto");
-        QListWidget* list = Control<QListWidget>(*dialog, "AutoList");
-        QStringList rows;
-        for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
-        QCOMPARE(rows, QStringList({"C:  DATA", "D:  GAMES", "E:"}));
         QString shown;
-        for (int i = 0; i < list->count(); ++i)
-            if (list->item(i)->isSelected()) shown += list->item(i)->text()[0];
-        QCOMPARE(shown, selected);
-        // OK writes the selection back in the stored form.
-        Click(*dialog, "AutoCmd_0");
-        QString expected;
-        for (QChar letter : selected) expected += (expected.isEmpty() ? "" : ",") + QString(letter);
-        QCOMPARE(QString::fromStdString(options_.AutoDefrag), expected);
-        QVERIFY(StoredOptions().startsWith("AutoDefrag=" + expected + "\n"));
-    }
+        for (int i = 0; i < 5; ++i) shown += Control<QCheckBox>(*dialog, QString("DefragChk_%1").arg(i))->isChecked() ? "1" : "0";
+        QCOMPARE(shown + Control<QLineEdit>(*dialog, "DefragTxt_0")->text() + Control<QLineEdit>(*dialog, "DefragTxt_1")->text(),
+                 QString("110104060"));
+        for (int i : {0, 2, 4}) Control<QCheckBox>(*dialog, QString("DefragChk_%1").arg(i))->toggle();
+        Control(*dialog, "DefragCmd_0")->click();
+        QString stored = "Background=No\nNoHugeDefrag=Yes\nNoHugePack=Yes\nSilent=Yes\nFixedRegistry=Yes\nDefragLim=40\n"
+                         "PackLim=60\nAutoShow=1\nAutoBackground=No\nHideHisto=Yes";
+        QCOMPARE(StoredOptions(), stored);
+        QVERIFY(!options_.Background && options_.NoHugePack && options_.FixedRegistry);
 
-    void AutoPageSavesDrivesWindowAndLock() {
-        StartWith("AutoShow=1\nAutoBackground=No\n");
-        auto dialog = Open("Auto");
+        dialog = Open("Auto");
         QComboBox* runAs = Control<QComboBox>(*dialog, "RunAs");
         QCOMPARE(runAs->currentText(), QString("Minimized"));
-        QCOMPARE(runAs->count(), 3);
         QListWidget* list = Control<QListWidget>(*dialog, "AutoList");
         list->item(2)->setSelected(true);
         list->item(0)->setSelected(true);
         runAs->setCurrentIndex(2);
         Control<QCheckBox>(*dialog, "AutoChk")->setChecked(true);
-        Click(*dialog, "AutoCmd_0");
-        QCOMPARE(StoredOptions(), QString("AutoShow=2\nAutoBackground=Yes\nAutoDefrag=C,E"));
-        QCOMPARE(options_.AutoShow, 2);
-        QVERIFY(options_.AutoBackground);
-        QCOMPARE(LoadAllOptions(*store_).AutoDefrag, std::string("C,E"));
+        Control(*dialog, "AutoCmd_0")->click();
+        stored.replace("AutoShow=1\nAutoBackground=No", "AutoShow=2\nAutoBackground=Yes") += "\nAutoDefrag=C,E";
+        QCOMPARE(StoredOptions(), stored);
+        QVERIFY(options_.AutoShow == 2 && options_.AutoBackground);
+
+        dialog = Open("Display");
+        QCheckBox* flags[3];
+        for (int i = 0; i < 3; ++i) flags[i] = Control<QCheckBox>(*dialog, QString("DisplayCheck_%1").arg(i));
+        QVERIFY(!flags[0]->isChecked() && flags[1]->isChecked() && !flags[2]->isChecked());
+        for (QCheckBox* flag : flags) flag->toggle();
+        Control(*dialog, "DisplayCmd_0")->click();
+        stored.replace("HideHisto=Yes", "HideHisto=No") += "\nStartMaximized=Yes\nHideLargeList=Yes";
+        QCOMPARE(StoredOptions(), stored);
+        QVERIFY(options_.StartMaximized && !options_.HideHisto && options_.HideLargeList);
     }
 
-    void AutoPageShowsAnUnknownWindowStateAsNormal() {
-        StartWith("AutoShow=5\n");
-        auto dialog = Open("Auto", {});
-        QCOMPARE(Control<QComboBox>(*dialog, "RunAs")->currentIndex(), 0);
-        QCOMPARE(Control<QListWidget>(*dialog, "AutoList")->count(), 0);
-        Click(*dialog, "AutoCmd_0");
-        QCOMPARE(StoredOptions(), QString("AutoShow=0\nAutoDefrag=\nAutoBackground=No"));
+    // The stored letters select their rows as the unattended run reads the
+    // list; OK writes the selection back in the stored form.
+    void AutoDefragSelectsTheStoredDrives() {
+        const std::pair<QByteArray, QString> rows[] = {
+            {"C,D", "CD"}, {"c,d", "CD"}, {"CD", "CD"}, {" E / C", "CE"}, {"C,F", "C"}, {"", ""}};
+        for (const auto& [stored, selected] : rows) {
+            init();
+            StartWith("AutoDefrag=" + stored + "\n");
+            auto dialog = Open("Auto");
+            QString shown;
+            for (const QListWidgetItem* item : Control<QListWidget>(*dialog, "AutoList")->selectedItems()) shown += item->text()[0];
+            std::sort(shown.begin(), shown.end());
+            Control(*dialog, "AutoCmd_0")->click();
+            const QString written = selected.split("", Qt::SkipEmptyParts).join(',');
+            QVERIFY2(shown == selected && QString::fromStdString(options_.AutoDefrag) == written &&
+                         StoredOptions().startsWith("AutoDefrag=" + written + "\n"),
+                     stored.constData());
+        }
     }
 
+    // The choice shown for the stored "Interval", what OK saves, and the
+    // start-up records: an entry the validator accepts, or none for Never.
     void ScheduleChoiceAndItsRecords_data() {
-        QTest::addColumn<QString>("stored");  // "Interval"; empty: never written
-        QTest::addColumn<int>("shown");       // `Sched` index
-        QTest::addColumn<int>("chosen");
-        QTest::addColumn<QString>("saved");
-        QTest::newRow("fresh store reads Never") << "" << 3 << 2 << "7";
-        QTest::newRow("Always") << "0" << 0 << 1 << "1";
-        QTest::newRow("Once a day") << "1" << 1 << 0 << "0";
-        QTest::newRow("Once a week") << "7" << 2 << 2 << "7";
-        QTest::newRow("2 shows Never and saves -1") << "2" << 3 << 3 << "-1";
-        QTest::newRow("Never") << "-1" << 3 << 3 << "-1";
+        QTest::addColumn<ScheduleRow>("row");
+        QTest::newRow("fresh store reads Never") << ScheduleRow{"", 3, 2, "7"};
+        QTest::newRow("Always") << ScheduleRow{"0", 0, 1, "1"};
+        QTest::newRow("Once a day") << ScheduleRow{"1", 1, 0, "0"};
+        QTest::newRow("Once a week") << ScheduleRow{"7", 2, 2, "7"};
+        QTest::newRow("2 shows Never and saves -1") << ScheduleRow{"2", 3, 3, "-1"};
+        QTest::newRow("Never") << ScheduleRow{"-1", 3, 3, "-1"};
     }
     void ScheduleChoiceAndItsRecords() {
-        QFETCH(QString, stored);
-        QFETCH(int, shown);
-        QFETCH(int, chosen);
-        QFETCH(QString, saved);
-        StartWith(stored.isEmpty() ? QByteArray() : "Interval=" + stored.toUtf8() + "\n");
+        QFETCH(ScheduleRow, row);
+        StartWith(row.stored.isEmpty() ? QByteArray() : "Interval=" + row.stored.toUtf8() + "\n");
         // A launcher registered earlier, which Never must remove.
-        RegistryStore registry = *registry_;
-        QVERIFY(UpdateStartupRegistration(registry, AutostartEntryPath(), 1, "/old/quillo-autorun"));
+        QVERIFY(UpdateStartupRegistration(*registry_, AutostartEntryPath(), 1, "/old/quillo-autorun"));
         auto dialog = Open("Schedule");
-        QRadioButton* shownButton = Control<QRadioButton>(*dialog, qPrintable(QString("Sched_%1").arg(shown)));
-        QVERIFY(shownButton->isChecked());
-        QCOMPARE(QApplication::focusWidget(), shownButton);
-        Control<QRadioButton>(*dialog, qPrintable(QString("Sched_%1").arg(chosen)))->click();
-        Click(*dialog, "SchedCmd_0");
-        QVERIFY(!dialog->isVisible());
-        QVERIFY(critical_.isEmpty());
-        QCOMPARE(StoredOptions(), "Interval=" + saved);
-        if (saved == "-1") {
+        QRadioButton* shown = Control<QRadioButton>(*dialog, QString("Sched_%1").arg(row.shown));
+        QVERIFY(shown->isChecked() && QApplication::focusWidget() == shown);
+        Control<QRadioButton>(*dialog, QString("Sched_%1").arg(row.chosen))->click();
+        Control(*dialog, "SchedCmd_0")->click();
+        QVERIFY(!dialog->isVisible() && critical_.isEmpty());
+        QCOMPARE(StoredOptions(), "Interval=" + row.saved);
+        if (row.saved == "-1") {
             QVERIFY(!fs::exists(AutostartEntryPath()));
             QCOMPARE(RunOnceValue(), std::string("<none>"));
             return;
@@ -358,60 +264,48 @@ private slots:
         QVERIFY(FileBytes(AutostartEntryPath()).contains("\nExec=\"/opt/quillo tools/quillo-autorun\"\n"));
     }
 
-    void ScheduleClearsADateInTheFuture_data() {
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<QString>("after");
-        QTest::newRow("two days ahead") << "2024-06-12" << "";
-        QTest::newRow("tomorrow") << "2024-06-11" << "";
-        QTest::newRow("today") << "2024-06-10" << "2024-06-10";
-        QTest::newRow("past") << "2024-05-01" << "2024-05-01";
-        QTest::newRow("unreadable") << "soon" << "soon";
-    }
+    // A "Date" after today is cleared, any other stays. The launcher records
+    // its date while the window runs: the page reads the store at OK.
     void ScheduleClearsADateInTheFuture() {
-        QFETCH(QString, date);
-        QFETCH(QString, after);
-        StartWith("Interval=7\n");
-        auto dialog = Open("Schedule");
-        // The launcher records its date while the window runs: the page reads
-        // the store as it is when OK is pressed.
-        OptionStore(StorePath()).WriteText(option_keys::Date, date.toStdString());
-        Click(*dialog, "SchedCmd_0");
-        QCOMPARE(QString::fromStdString(ReadScheduleDate(OptionStore(StorePath()))), after);
-        QCOMPARE(StoredOptions(), "Interval=7\nDate=" + after);
+        const std::pair<std::string, QString> rows[] = {
+            {"2024-06-12", ""}, {"2024-06-11", ""}, {"2024-06-10", "2024-06-10"}, {"2024-05-01", "2024-05-01"}, {"soon", "soon"}};
+        for (const auto& [date, after] : rows) {
+            init();
+            StartWith("Interval=7\n");
+            auto dialog = Open("Schedule");
+            OptionStore(StorePath()).WriteText(option_keys::Date, date);
+            Control(*dialog, "SchedCmd_0")->click();
+            QVERIFY2(StoredOptions() == "Interval=7\nDate=" + after, date.c_str());
+        }
     }
 
-    void UnwritableAutostartFolderIsReportedAndTheScheduleStillSaved() {
-        StartWith("Interval=-1\nDate=2030-01-01\n");
-        QVERIFY(fs::create_directories(config_->path().toStdString() + "/autostart"));
-        if (!SetFolderReadOnly(config_->path().toStdString() + "/autostart", true))
-            QSKIP("this file system cannot make a folder read-only for root");
-        readOnly_.push_back(config_->path().toStdString() + "/autostart");
+    // An autostart folder or a whole config folder that cannot be written:
+    // "Error accessing Registry", no RunOnce record, and no option lost.
+    void UnwritableFoldersAreReportedAndLoseNoOption_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("autostart folder") << "/autostart";
+        QTest::newRow("config folder") << "";
+    }
+    void UnwritableFoldersAreReportedAndLoseNoOption() {
+        QFETCH(QString, folder);
+        StartWith("Silent=Yes\nInterval=-1\nDate=2030-01-01\n");
+        const std::string locked = config_->path().toStdString() + folder.toStdString();
+        fs::create_directories(locked);
+        const QByteArray before = FileBytes(StorePath());
+        if (!SetFolderReadOnly(locked, true)) QSKIP("this file system cannot make a folder read-only for root");
+        readOnly_.push_back(locked);
         auto dialog = Open("Schedule");
         Control<QRadioButton>(*dialog, "Sched_1")->click();
-        Click(*dialog, "SchedCmd_0");
+        Control(*dialog, "SchedCmd_0")->click();
         QCOMPARE(critical_, QStringList({"Error accessing Registry"}));
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(StoredOptions(), QString("Interval=1\nDate="));
-        QCOMPARE(RunOnceValue(), std::string("<none>"));
-    }
-
-    void ReadOnlyConfigFolderIsReportedAndLosesNoOption() {
-        StartWith("Silent=Yes\nInterval=7\nDate=2024-06-01\nAutoDefrag=C\n");
-        const std::string folder = config_->path().toStdString();
-        const QByteArray before = FileBytes(StorePath());
-        if (!SetFolderReadOnly(folder, true)) QSKIP("this file system cannot make a folder read-only for root");
-        readOnly_.push_back(folder);
-        auto dialog = Open("Schedule");
-        Control<QRadioButton>(*dialog, "Sched_0")->click();
-        Click(*dialog, "SchedCmd_0");
-        QCOMPARE(critical_, QStringList({"Error accessing Registry"}));
-        QVERIFY(!dialog->isVisible());
+        QVERIFY(!dialog->isVisible() && RunOnceValue() == "<none>");
+        QVERIFY(ReadInterval(*store_) == 1 && options_.Silent);
+        if (!folder.isEmpty()) {
+            QCOMPARE(StoredOptions(), QString("Silent=Yes\nInterval=1\nDate="));
+            return;
+        }
         QCOMPARE(FileBytes(StorePath()), before);
-        QCOMPARE(QDir(config_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList({"quillo.ini"}));
-        // Nothing of the page's choice is lost for this run either.
-        QCOMPARE(ReadInterval(*store_), 0);
-        QVERIFY(options_.Silent);
+        QCOMPARE(QDir(config_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"quillo.ini"}));
     }
 
     void EnterEscAndCancelCloseEveryPageWithoutSaving_data() {
@@ -438,38 +332,21 @@ private slots:
         Control<QLineEdit>(*dialog, "DefragTxt_0")->setText("99");
         if (close == "Enter") QTest::keyClick(focus, Qt::Key_Return);
         else if (close == "Esc") QTest::keyClick(focus, Qt::Key_Escape);
-        else Click(*dialog, qPrintable(close));
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        else Control(*dialog, close)->click();
+        QVERIFY(!dialog->isVisible() && dialog->result() == QDialog::Rejected);
         QCOMPARE(FileBytes(StorePath()), before);
         QVERIFY(!fs::exists(AutostartEntryPath()));
-        QVERIFY(!options_.Background && !options_.StartMaximized);
-        QCOMPARE(options_.DefragLim, 30);
-    }
-
-    void DisplayPageSavesItsThreeFlags() {
-        StartWith("HideHisto=Yes\n");
-        auto dialog = Open("Display");
-        QVERIFY(!Control<QCheckBox>(*dialog, "DisplayCheck_0")->isChecked());
-        QVERIFY(Control<QCheckBox>(*dialog, "DisplayCheck_1")->isChecked());
-        Control<QCheckBox>(*dialog, "DisplayCheck_0")->setChecked(true);
-        Control<QCheckBox>(*dialog, "DisplayCheck_1")->setChecked(false);
-        Control<QCheckBox>(*dialog, "DisplayCheck_2")->setChecked(true);
-        Click(*dialog, "DisplayCmd_0");
-        QCOMPARE(StoredOptions(), QString("HideHisto=No\nStartMaximized=Yes\nHideLargeList=Yes"));
-        QVERIFY(options_.StartMaximized && !options_.HideHisto && options_.HideLargeList);
+        QVERIFY(!options_.Background && !options_.StartMaximized && options_.DefragLim == 30);
     }
 
     void AboutPageNamesQuilloItsVersionAndQt() {
         auto dialog = Open("About");
         const QString text = Control<QLabel>(*dialog, "AboutText")->text();
-        QVERIFY(text.contains("Quillo " QUILLO_TEST_VERSION));
-        QVERIFY(text.contains("Qt " QT_VERSION_STR));
+        QVERIFY(text.contains("Quillo " QUILLO_TEST_VERSION) && text.contains("Qt " QT_VERSION_STR));
         QVERIFY(text.contains("GNU Lesser General Public License version 3"));
-        QCOMPARE(QApplication::focusWidget(), Control<QPushButton>(*dialog, "AboutOK"));
+        QCOMPARE(QApplication::focusWidget(), Control(*dialog, "AboutOK"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QVERIFY(!dialog->isVisible());
-        QVERIFY(!fs::exists(StorePath()));
+        QVERIFY(!dialog->isVisible() && !fs::exists(StorePath()));
     }
 };
 
