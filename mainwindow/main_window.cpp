@@ -340,6 +340,9 @@ void NTQuilF::RunCommandWithRestart() {
     const bool outermost = !inRunCommand_;
     inRunCommand_ = true;
     MapRedrawPending = false;
+    // A Defragment's lines go to the log file even when a resize made a
+    // map-only pass follow it.
+    const bool defragment = ctx_->run.ScanFiles && ctx_->run.RunMode == 1;
     RunCommand();
     while (MapRedrawPending) {
         MapRedrawPending = false;
@@ -351,7 +354,7 @@ void NTQuilF::RunCommandWithRestart() {
             RunCommand();
         }
     }
-    if (ctx_->run.ScanFiles && ctx_->run.RunMode == 1) WriteLogFile(*ctx_, false);
+    if (defragment) WriteLogFile(*ctx_, false);
     if (outermost) inRunCommand_ = false;
 }
 

@@ -212,6 +212,7 @@ private slots:
         const std::string before = Digest(image);
         StartedWindow s({{image, false}});
         NTQuilF& window = s.window;
+        window.ctx().log.LogPath = files_.File("run.LOG", true);  // this run's lines only
         window.resize(640, 480);
         QApplication::processEvents();
         const int cellsBefore = window.picMap().Geometry().CellCount;
