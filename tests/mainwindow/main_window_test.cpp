@@ -166,6 +166,7 @@ private slots:
         const std::string before = Digest(image);
         StartedWindow s({{image, false}});
         NTQuilF& window = s.window;
+        window.activateWindow();  // no window manager does it under a bare X server
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QWindow* screenWindow = window.windowHandle();
         bool locked = false, stoppedInRun = false, closed = true;

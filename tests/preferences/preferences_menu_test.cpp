@@ -127,6 +127,8 @@ private slots:
             shownFrame = ShownFrame(dialog);
             offset = dialog.pos() - s.window.frameGeometry().topLeft();
             interfaceLocked = s.window.RunActive;
+            dialog.activateWindow();  // no window manager does it under a bare X server
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
             if (QWidget* popup = QApplication::activePopupWidget()) {
                 topic = popup->property(kHelpPopupContext).toInt();
