@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The full crash sweep of whole Defragment runs: a power cut after every write
-# of a run on a fragmented FAT16 and FAT32 volume, under the exclusive and the
-# shared lock, each rebooted with unflushed writes dropped, kept at random
-# (two seeds) and torn; every image checked with fsck.fat -n and fatcheck,
-# then defragmented again. The default test run samples the writes. The two
-# lock modes run side by side; takes about three quarters of an hour.
+# of a run on a fragmented FAT12, FAT16 and FAT32 volume under the exclusive
+# lock, and on FAT16 and FAT32 under the shared lock, each rebooted with
+# unflushed writes dropped, kept at random (two seeds), the last write torn and
+# the writes torn in order; every image checked with fsck.fat -n and fatcheck,
+# then defragmented again, which must run to its end. The default test run
+# samples the writes. The two lock modes run side by side; takes about 70
+# minutes on two cores.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QUILLO_BUILD:-$root/build}"
