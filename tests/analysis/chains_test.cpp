@@ -42,6 +42,16 @@ protected:
         EXPECT_EQ(d.ctx.run.ErrorSource, source);
         d.ctx.run = RunState{};
     }
+    // A walk, a count and a paint from `first` all stop at the broken link.
+    void ExpectEveryWalkStops(uint32_t first) {
+        Walk(first);
+        EXPECT_EQ(walked, 0);
+        ExpectStop("Bad cluster #", "FAT_Frag");
+        EXPECT_EQ(Fragmented(d.ctx, first, count), 0);
+        ExpectStop("Bad cluster #", "Fragmented");
+        MarkChain(d.ctx, first, kCellFiles);
+        ExpectStop("Bad cluster #", "MarkChain");
+    }
 
     testing::ScriptedDrive d;
     std::vector<uint32_t>& fat = d.ctx.fat.FatTable;
@@ -80,11 +90,7 @@ TEST_F(ChainsTest, BrokenLinksStopWithBadCluster) {
     for (uint32_t link : {7u, 1u, 25u, 32u}) {
         SCOPED_TRACE(link);
         fat[4] = link;
-        Walk(4);
-        EXPECT_EQ(walked, 0);
-        ExpectStop("Bad cluster #", "FAT_Frag");
-        EXPECT_EQ(Fragmented(d.ctx, 4, count), 0);
-        ExpectStop("Bad cluster #", "Fragmented");
+        ExpectEveryWalkStops(4);
         if (link == 7) continue;  // a link to a free cluster is no cross-link error
         CheckCrossLinks(d.ctx);
         ExpectStop("Bad cluster #", "");
@@ -112,13 +118,7 @@ TEST_F(ChainsTest, PureCycleIsNoChainAndEveryWalkIntoItEnds) {
     EXPECT_FALSE(d.ctx.run.StopRequested);
     EXPECT_EQ(ScanChains(d.ctx), 0);
     EXPECT_EQ(d.ctx.chains.AllocatedClusters, 0);
-    // A directory entry that leads into the cycle.
-    Walk(6);
-    ExpectStop("Bad cluster #", "FAT_Frag");
-    EXPECT_EQ(Fragmented(d.ctx, 6, count), 0);
-    ExpectStop("Bad cluster #", "Fragmented");
-    MarkChain(d.ctx, 6, kCellFiles);
-    ExpectStop("Bad cluster #", "MarkChain");
+    ExpectEveryWalkStops(6);  // a directory entry that leads into the cycle
 }
 
 TEST_F(ChainsTest, ChainsOfMoreThan32000RunsStopTheRunButAreWalkedToTheEnd) {

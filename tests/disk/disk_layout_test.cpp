@@ -82,8 +82,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ToolDisk{"Superfloppy", "--fat 16 --size-mb 16 --files 4 --dirs 1 --churn 0", {0}, {0}},
         ToolDisk{"PresetDisk", "--preset disk --files 10 --dirs 2 --churn 0", {1, 5}, {0x0E, 0x0C}},
-        ToolDisk{"ChsAlignedAt63", "--fat 12 --size-mb 2 --partition 63 --files 4 --dirs 1 --churn 0",
-                 {1}, {0x01}},
         ToolDisk{"ThreeLogicals",
                  "--fat 12 --size-mb 2 --partition --extended 3 --ext-fat 16 --ext-size-mb 8 "
                  "--ext-cluster-sectors 2 "

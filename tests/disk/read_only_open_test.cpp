@@ -22,18 +22,17 @@ using test::ReadFileBytes;
 
 constexpr uint64_t kVolumeSectors = 8192;  // 4 MiB
 
+// An image's bytes and modification time, to show nothing wrote to it.
 struct Stamp {
     std::vector<uint8_t> bytes;
-    timespec mtime{};
-    bool operator==(const Stamp& other) const {
-        return bytes == other.bytes && mtime.tv_sec == other.mtime.tv_sec && mtime.tv_nsec == other.mtime.tv_nsec;
-    }
+    int64_t mtimeSeconds, mtimeNanoseconds;
+    bool operator==(const Stamp&) const = default;
 };
 
 Stamp StampOf(const std::string& path) {
     struct stat st {};
     stat(path.c_str(), &st);
-    return {ReadFileBytes(path), st.st_mtim};
+    return {ReadFileBytes(path), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
 class ReadOnlyOpen : public ::testing::Test {
@@ -110,26 +109,26 @@ TEST_F(ReadOnlyOpen, AnotherProgramsLockMakesTheVolumeBusy) {
     }
 }
 
-// A disk with an MBR, the volume in partition 1 at 1 MiB, and room after it.
-std::string PartitionedDisk(const test::TempDir& dir, const std::string& volume) {
-    const std::string disk = dir.File("disk.img");
+// Drive C: on a disk with an MBR, the volume in partition 1 at 1 MiB, and
+// room after it.
+DriveAssignment PartitionedDisk(const test::TempDir& dir, const std::string& volume) {
+    DriveAssignment drive;
+    drive.letter = 'C';
+    drive.path = dir.File("disk.img");
+    drive.volume.byteOffset = 2048 * 512;
+    drive.volume.sectorCount = kVolumeSectors;
     std::vector<uint8_t> mbr(512, 0);
     test::PutPartitionEntry(mbr.data(), 0, 0x06, 2048, kVolumeSectors);
     test::PutSignature(mbr.data());
-    test::WriteFileBytes(disk, 0, mbr);
-    test::WriteFileBytes(disk, 2048 * 512, ReadFileBytes(volume));
-    test::SetFileSize(disk, (2048 + kVolumeSectors + 2048) * 512);
-    return disk;
+    test::WriteFileBytes(drive.path, 0, mbr);
+    test::WriteFileBytes(drive.path, drive.volume.byteOffset, ReadFileBytes(volume));
+    test::SetFileSize(drive.path, (2048 + kVolumeSectors + 2048) * 512);
+    return drive;
 }
 
 TEST_F(ReadOnlyOpen, VolumeCopyHoldsExactlyThePartitionsSectors) {
-    const std::string disk = PartitionedDisk(dir_, image_);
-    const Stamp before = StampOf(disk);
-    DriveAssignment drive;
-    drive.letter = 'C';
-    drive.path = disk;
-    drive.volume.byteOffset = 2048 * 512;
-    drive.volume.sectorCount = kVolumeSectors;
+    const DriveAssignment drive = PartitionedDisk(dir_, image_);
+    const Stamp before = StampOf(drive.path);
     EXPECT_FALSE(VolumeStartsItsFile(drive));
 
     const std::string target = dir_.File("copy.img");
@@ -146,19 +145,15 @@ TEST_F(ReadOnlyOpen, VolumeCopyHoldsExactlyThePartitionsSectors) {
     struct stat st {};
     stat(target.c_str(), &st);
     EXPECT_LT(st.st_blocks * 512, st.st_size);  // the free space stayed holes
-    EXPECT_TRUE(StampOf(disk) == before);
+    EXPECT_TRUE(StampOf(drive.path) == before);
     // fsck.fat reads the copy as the volume itself.
     EXPECT_EQ(test::RunCommand("PATH=\"$PATH:/sbin:/usr/sbin\" fsck.fat -n " + target), 0);
 }
 
 TEST_F(ReadOnlyOpen, VolumeCopyOfABusyVolumeIsRefused) {
-    const std::string disk = PartitionedDisk(dir_, image_);
-    const int other = open(disk.c_str(), O_RDWR);
+    const DriveAssignment drive = PartitionedDisk(dir_, image_);
+    const int other = open(drive.path.c_str(), O_RDWR);
     ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
-    DriveAssignment drive;
-    drive.path = disk;
-    drive.volume.byteOffset = 2048 * 512;
-    drive.volume.sectorCount = kVolumeSectors;
     VolumeCopy copy(drive, dir_.File("copy.img"));
     EXPECT_NE(copy.Error(), "");
     EXPECT_FALSE(copy.Step(1 << 20));

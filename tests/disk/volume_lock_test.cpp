@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 #include "disk/busy_files.h"
@@ -83,22 +84,22 @@ TEST(AcquireVolume, RefusedWithoutTakingALockOrWriting) {
     }
 }
 
+// A background Defragment holding level 1, ready to climb.
+void AcquireForClimb(ScriptedDrive& d) {
+    d.ctx.run.RunMode = 1;
+    d.ctx.options.Background = true;
+    ASSERT_TRUE(AcquireVolume(d.ctx));
+}
+
 class Climb : public ::testing::Test {
 protected:
-    void SetUp() override {
-        d.ctx.run.RunMode = 1;
-        d.ctx.options.Background = true;
-        ASSERT_TRUE(AcquireVolume(d.ctx));
-    }
+    void SetUp() override { AcquireForClimb(d); }
     ScriptedDrive d;
 };
 
 TEST_F(Climb, QuietFlagHoldsLevelsTwoAndThreeUntilTheYield) {
     ASSERT_TRUE(EnterWriteLock(d.ctx, false));
-    EXPECT_EQ(d.device.HeldLevel(), 3);
     EXPECT_TRUE(d.ctx.dev.LockRaised);
-    EXPECT_FALSE(d.ctx.run.RestartNeeded);
-
     d.ctx.run.MapRepaintPending = true;
     YieldWriteLock(d.ctx);
     EXPECT_EQ(d.device.HeldLevel(), 1);
@@ -108,78 +109,86 @@ TEST_F(Climb, QuietFlagHoldsLevelsTwoAndThreeUntilTheYield) {
     EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
 }
 
-TEST_F(Climb, NewMappingWithRefreshRebuildsTheBusyTable) {
-    d.device.QueueLockFlags({2});
-    d.device.SetOpenFiles({{"C:\\WIN\\MAPPED.DLL", 2}, {"C:\\DOC\\NOTES.TXT", 1},
-                           {"C:\\TEMP\\~DF1234.TMP", 1}, {"C:\\READ.ME", 0}});
-    ASSERT_TRUE(EnterWriteLock(d.ctx, true));
-    EXPECT_FALSE(d.ctx.run.RestartNeeded);
-    EXPECT_TRUE(d.ctx.dev.BusyListRefreshed);
-    EXPECT_EQ(d.ctx.dev.BusyFileCount, 2);
-    EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\WIN\\MAPPED.DLL"), 2);
-    EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\TEMP\\~DF1234.TMP"), 1);
-    EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\DOC\\NOTES.TXT"), 0);  // written, but not a ~DF file
-    EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\READ.ME"), 0);
+// The lock flag read at the top of the climb: 0 quiet, 1 written by others,
+// 2 a new mapping (the busy table is rebuilt when asked for), -1 the query
+// failed (taken as a write, and asked again).
+TEST(EnterWriteLock, TheFlagDecidesWhetherTheRunRestartsOrTheBusyTableIsRebuilt) {
+    const struct {
+        const char* what;
+        int flag;
+        bool refresh, restart, rebuilt;
+        int flagQueries;
+    } cases[] = {
+        {"quiet", 0, false, false, false, 1},
+        {"outside write", 1, true, true, false, 1},
+        {"new mapping", 2, true, false, true, 1},
+        {"failed query", -1, false, true, false, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedDrive d;
+        AcquireForClimb(d);
+        d.device.QueueLockFlags({c.flag});
+        d.device.SetOpenFiles({{"C:\\WIN\\MAPPED.DLL", 2}, {"C:\\DOC\\NOTES.TXT", 1},
+                               {"C:\\TEMP\\~DF1234.TMP", 1}, {"C:\\READ.ME", 0}});
+        ASSERT_TRUE(EnterWriteLock(d.ctx, c.refresh));
+        EXPECT_EQ(d.device.HeldLevel(), 3);
+        EXPECT_EQ(d.ctx.run.RestartNeeded, c.restart);
+        EXPECT_EQ(d.device.CountOf(Op::GetLockFlagState), c.flagQueries);
+        EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
+        EXPECT_EQ(d.ctx.dev.BusyListRefreshed, c.rebuilt);
+        if (!c.rebuilt) continue;
+        EXPECT_EQ(d.ctx.dev.BusyFileCount, 2);
+        EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\WIN\\MAPPED.DLL"), 2);
+        EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\TEMP\\~DF1234.TMP"), 1);
+        EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\DOC\\NOTES.TXT"), 0);  // written, but not a ~DF file
+        EXPECT_EQ(LookupBusyFile(d.ctx, "C:\\READ.ME"), 0);
+    }
 }
 
-TEST_F(Climb, OutsideWriteSetsRestartButStillHoldsTheLock) {
-    d.device.QueueLockFlags({1});
-    ASSERT_TRUE(EnterWriteLock(d.ctx, true));
-    EXPECT_TRUE(d.ctx.run.RestartNeeded);
-    EXPECT_FALSE(d.ctx.dev.BusyListRefreshed);
-    EXPECT_EQ(d.device.HeldLevel(), 3);
-}
-
-TEST_F(Climb, FailedFlagQueryCountsAsAnOutsideWriteAndRetries) {
-    d.device.QueueLockFlags({-1});
-    ASSERT_TRUE(EnterWriteLock(d.ctx, false));  // the second climb reads 0
-    EXPECT_TRUE(d.ctx.run.RestartNeeded);
-    EXPECT_EQ(d.device.CountOf(Op::GetLockFlagState), 2);
-    EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
-}
-
-TEST_F(Climb, GivesUpAsBusyJustOverThirtySeconds) {
-    d.device.FailLocks(2, ScriptedDevice::kAlways);
-    const double start = d.clock.Now();
-    EXPECT_FALSE(EnterWriteLock(d.ctx, false));
-    EXPECT_TRUE(d.ctx.run.DriveBusy);
-    EXPECT_TRUE(d.ctx.run.StopRequested);
-    EXPECT_EQ(d.ctx.run.ErrorStop, 1);
-    const double waited = d.clock.Now() - start;
-    EXPECT_GT(waited, 30.0);
-    EXPECT_LE(waited, 31.0);
-    EXPECT_EQ(d.device.HeldLevel(), 1);
-}
-
-TEST_F(Climb, WaitAcrossMidnightStillEndsAfterThirtySeconds) {
-    d.clock.Advance(86400.0 - 12 * 3600.0 - 10.0);  // ten seconds to midnight
-    d.device.FailLocks(3, ScriptedDevice::kAlways);
-    EXPECT_FALSE(EnterWriteLock(d.ctx, false));
-    EXPECT_TRUE(d.ctx.run.DriveBusy);
-    EXPECT_GT(d.clock.Now(), 20.0);  // went on past midnight, not stopped at it
-    EXPECT_LT(d.clock.Now(), 22.0);
-    EXPECT_EQ(d.device.HeldLevel(), 1);  // level 2 given back after each failed level 3
-    EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
-}
-
-TEST_F(Climb, StopRequestedEndsTheWaitWithoutBusy) {
-    d.device.FailLocks(2, ScriptedDevice::kAlways);
-    d.view.StopAtYield(d.view.yields + 25, &d.ctx.run);
-    EXPECT_FALSE(EnterWriteLock(d.ctx, false));
-    EXPECT_FALSE(d.ctx.run.DriveBusy);
-    EXPECT_EQ(d.ctx.run.ErrorStop, 0);
-}
-
-TEST_F(Climb, StuckTopLevelStopsTheRunAsBusyAndReleaseStillCloses) {
-    d.device.QueueLockFlags({-1});
-    d.device.IgnoreUnlocks(3, ScriptedDevice::kAlways);
-    EXPECT_FALSE(EnterWriteLock(d.ctx, false));
-    EXPECT_TRUE(d.ctx.run.DriveBusy);
-    EXPECT_EQ(d.ctx.run.ErrorStop, 1);
-    EXPECT_TRUE(d.ctx.run.StopRequested);
-    EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
-    ReleaseVolume(d.ctx);  // bounded, and closing drops what the device still holds
-    EXPECT_FALSE(d.device.IsOpen());
+// Levels that are never granted, or never given back: the climb ends as busy
+// just over thirty seconds later (across midnight too), or at once when a
+// stop is asked for, and releasing the volume still closes it.
+TEST(EnterWriteLock, RefusedLevelsEndTheClimb) {
+    const struct {
+        const char* what;
+        std::function<void(ScriptedDrive&)> script;
+        bool busy, waitsThirtySeconds;
+    } cases[] = {
+        {"level 2 refused", [](ScriptedDrive& d) { d.device.FailLocks(2, ScriptedDevice::kAlways); }, true, true},
+        {"level 3 refused across midnight", [](ScriptedDrive& d) {
+             d.clock.Advance(86400.0 - 12 * 3600.0 - 10.0);  // ten seconds to midnight
+             d.device.FailLocks(3, ScriptedDevice::kAlways);
+         }, true, true},
+        {"level 3 never unlocked", [](ScriptedDrive& d) {
+             d.device.QueueLockFlags({-1});
+             d.device.IgnoreUnlocks(3, ScriptedDevice::kAlways);
+         }, true, false},
+        {"stop while waiting", [](ScriptedDrive& d) {
+             d.device.FailLocks(2, ScriptedDevice::kAlways);
+             d.view.StopAtYield(d.view.yields + 25, &d.ctx.run);
+         }, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedDrive d;
+        AcquireForClimb(d);
+        c.script(d);
+        const double start = d.clock.Now();
+        EXPECT_FALSE(EnterWriteLock(d.ctx, false));
+        EXPECT_EQ(d.ctx.run.DriveBusy, c.busy);
+        EXPECT_EQ(d.ctx.run.ErrorStop, c.busy ? 1 : 0);
+        EXPECT_TRUE(d.ctx.run.StopRequested);
+        const double waited = std::fmod(d.clock.Now() - start + 86400.0, 86400.0);
+        if (c.waitsThirtySeconds) {
+            EXPECT_GT(waited, 30.0);
+            EXPECT_LE(waited, 31.0);
+            EXPECT_EQ(d.device.HeldLevel(), 1);  // level 2 given back after each failed level 3
+        }
+        EXPECT_EQ(d.device.UnlocksOfNonCurrentLevel(), 0);
+        ReleaseVolume(d.ctx);  // bounded, and closing drops what the device still holds
+        EXPECT_FALSE(d.device.IsOpen());
+    }
 }
 
 TEST_F(Climb, UnlockIsSentOnlyForTheCurrentLevel) {
@@ -204,31 +213,22 @@ TEST(ReportError, ReleasesTheVolumeAndLogsEvenWithLoggingOff) {
     EXPECT_EQ(d.ctx.run.ErrorStop, 1);
 }
 
-TEST(BusyFiles, EqualHashesAreTellenApartByPath) {
-    // "ab" and "`e" share a hash (97*3+98 = 96*3+101).
+// "ab" and "`e" share a hash (97*3+98 = 96*3+101); 450 entries outgrow the
+// table's first allocation.
+TEST(BusyFiles, EqualHashesAreToldApartByPathAndTheTableGrows) {
     ASSERT_EQ(PathHash("ab"), PathHash("`e"));
-    ScriptedDrive d;
-    d.device.SetOpenFiles({{"`e", 3}, {"x", 2}, {"ab", 2}});
-    ASSERT_TRUE(d.device.Open());
-    d.ctx.dev.DeviceHandle = &d.device;
-    d.ctx.dev.BusyFileCount = EnumerateBusyFiles(d.ctx);
-    EXPECT_EQ(d.ctx.dev.BusyFileCount, 3);
-    EXPECT_EQ(LookupBusyFile(d.ctx, "ab"), 2);
-    EXPECT_EQ(LookupBusyFile(d.ctx, "`e"), 3);
-    EXPECT_EQ(LookupBusyFile(d.ctx, "x"), 2);
-    EXPECT_EQ(LookupBusyFile(d.ctx, "y"), 0);
-}
-
-TEST(BusyFiles, TableGrowsPastItsFirstAllocation) {
-    ScriptedDrive d;
-    std::vector<OpenFileEntry> files;
+    std::vector<OpenFileEntry> files = {{"`e", 3}, {"x", 2}, {"ab", 2}};
     for (int i = 0; i < 450; ++i) files.push_back({"C:\\F" + std::to_string(i), 2});
+    ScriptedDrive d;
     d.device.SetOpenFiles(files);
     ASSERT_TRUE(d.device.Open());
     d.ctx.dev.DeviceHandle = &d.device;
     d.ctx.dev.BusyFileCount = EnumerateBusyFiles(d.ctx);
-    EXPECT_EQ(d.ctx.dev.BusyFileCount, 450);
-    for (int i = 0; i < 450; i += 37) EXPECT_EQ(LookupBusyFile(d.ctx, files[i].path), 2) << i;
+    EXPECT_EQ(d.ctx.dev.BusyFileCount, 453);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "ab"), 2);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "`e"), 3);
+    EXPECT_EQ(LookupBusyFile(d.ctx, "y"), 0);
+    for (size_t i = 1; i < files.size(); i += 37) EXPECT_EQ(LookupBusyFile(d.ctx, files[i].path), 2) << i;
 }
 
 }  // namespace
