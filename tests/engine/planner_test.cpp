@@ -134,8 +134,8 @@ public:
 
 private:
     static std::vector<int32_t> OwnersOf(const std::string& layout) {
-        std::vector<int32_t> owners;
-        for (char c : layout) owners.push_back(RecordOf(c));
+        std::vector<int32_t> owners(layout.size());
+        std::transform(layout.begin(), layout.end(), owners.begin(), RecordOf);
         return owners;
     }
     static std::set<int32_t> FixedOf(const std::string& layout) {
