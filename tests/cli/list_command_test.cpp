@@ -24,30 +24,6 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// Python's JSON writes "\u00e9" where we write UTF-8.
-std::string DecodeUnicodeEscapes(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\\u") != 0 || i + 6 > text.size()) {
-            out += text[i];
-            continue;
-        }
-        const unsigned code = static_cast<unsigned>(std::stoul(text.substr(i + 2, 4), nullptr, 16));
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-        i += 5;
-    }
-    return out;
-}
-
 // The console front end's standard output alone, with `env` set.
 test::ConsoleRun List(const test::TempDir& dir, const std::string& args, const std::string& env = "") {
     test::ConsoleRun run;
@@ -120,16 +96,17 @@ TEST(CliList, FragsAfterACheckNameWhatTheCheckerFindsFragmented) {
         for (size_t b; (b = path.find("\\\\")) != std::string::npos;) path.replace(b, 2, "/");
         listed.insert(path.substr(2));
     }
+    // The checker's fragmented paths, decoded by Python's own JSON reader.
     std::string report;
-    test::RunCommand("python3 " + ShellQuote(std::string(QUILLO_TOOLS_DIR) + "/fatcheck") + " --list --json " +
-                         ShellQuote(image),
-                     &report);
-    std::set<std::string> fragmented;
-    for (size_t k = 0;; ++k) {
-        const std::optional<std::string> entry = test::JsonArrayItem(test::JsonField(report, "entries").value_or("[]"), k);
-        if (!entry) break;
-        if (test::JsonNumber(*entry, "fragments").value_or(0) > 1) fragmented.insert(DecodeUnicodeEscapes(*test::JsonField(*entry, "path")));
-    }
+    ASSERT_EQ(test::RunCommand("python3 " + ShellQuote(std::string(QUILLO_TOOLS_DIR) + "/fatcheck") +
+                                   " --list --json " + ShellQuote(image) +
+                                   " | PYTHONIOENCODING=utf-8 python3 -c 'import json, sys\n"
+                                   "for e in json.load(sys.stdin)[\"entries\"]:\n"
+                                   "    if e[\"fragments\"] > 1: print(e[\"path\"])'",
+                               &report),
+              0);
+    const std::vector<std::string> paths = Lines(report);
+    const std::set<std::string> fragmented(paths.begin(), paths.end());
     EXPECT_FALSE(fragmented.empty());
     EXPECT_EQ(listed, fragmented);
     const test::ConsoleRun text = List(dir, "--disk " + ShellQuote(image) + " list Frags C");

@@ -22,12 +22,7 @@ using test::ShellQuote;
 
 // 2021-03-04 12:00 local time, the date every copied file keeps.
 std::time_t FixedTime() {
-    std::tm t{};
-    t.tm_year = 121;
-    t.tm_mon = 2;
-    t.tm_mday = 4;
-    t.tm_hour = 12;
-    t.tm_isdst = -1;
+    std::tm t{.tm_hour = 12, .tm_mday = 4, .tm_mon = 2, .tm_year = 121, .tm_isdst = -1};
     return std::mktime(&t);
 }
 

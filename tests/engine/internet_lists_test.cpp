@@ -217,12 +217,10 @@ TEST(InternetListTest, AProfileABrowserRunsOnIsLeftUntouched) {
     }
 }
 
-TEST(InternetListTest, TheConsoleListsRowsAndWithJsonTheirBrowserAndProfile) {
+// The rows' texts are proven above; the console adds the fields.
+TEST(InternetListTest, TheConsoleListsWithJsonTheRowsBrowserAndProfile) {
     Profiles home;
-    std::string text, json;
-    ASSERT_EQ(test::RunCommand(QUILLO_CLI_PATH " list Cookies", &text), 0);
-    EXPECT_EQ(text, "other[2].txt*\n" + UserName() + "@example.com/\n" + UserName() + "@example.com/sub\n" +
-                        UserName() + "@site.test/\n");
+    std::string json;
     ASSERT_EQ(test::RunCommand(QUILLO_CLI_PATH " --json list URLcache", &json), 0);
     EXPECT_NE(json.find("{\"url\": \"http://site.test/img.png\", \"browser\": \"chromium\", \"profile\": \"Default\"}"),
               std::string::npos) << json.substr(0, 300);
