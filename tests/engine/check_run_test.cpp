@@ -215,6 +215,7 @@ TEST_F(ScriptedCheck, OutsideWriteRestartsThePassAndListsEachFragmentedFileOnce)
         EXPECT_EQ(again->ctx.run.ErrorStop, 0);
         EXPECT_EQ(FragmentedLines(*again), once);
         EXPECT_EQ(again->ctx.lists.Large, drive->ctx.lists.Large);
+        EXPECT_EQ(again->ctx.chains.FragmentedFiles, drive->ctx.chains.FragmentedFiles);  // counted once
         EXPECT_FALSE(again->device.IsOpen());
         EXPECT_EQ(again->device.CountOf(Op::Write), 0);
     }
