@@ -1,4 +1,4 @@
-// The Trash as the freedesktop.org specification lays it out: where each
+// The freedesktop.org Trash as desktops share it: where each
 // file goes, what its info file says, what an interruption leaves, and that
 // a standard Trash client (trash-cli) lists and restores what we trashed.
 #include "platform/trash.h"
