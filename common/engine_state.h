@@ -171,6 +171,7 @@ struct FolderEntry {
     std::string Name;
 };
 
+constexpr uint8_t kAttrReadOnly = 1;
 constexpr uint8_t kAttrHidden = 2;
 constexpr uint8_t kAttrSystem = 4;
 constexpr uint8_t kAttrVolumeLabel = 8;

@@ -49,6 +49,13 @@ struct flock WholeFile(short type) {
     return lock;
 }
 
+// flock(flockMode) and an OFD record lock of `recordType` over the whole file.
+bool LockWholeFileBothWays(int fd, int flockMode, short recordType) {
+    struct flock whole = WholeFile(recordType);
+    return RetryInterrupted([&] { return flock(fd, flockMode | LOCK_NB); }) == 0 &&
+           RetryInterrupted([&] { return fcntl(fd, F_OFD_SETLK, &whole); }) == 0;
+}
+
 }  // namespace
 
 ImageDevice::ImageDevice(std::string path, uint64_t byteOffset, uint64_t sectorCount)
@@ -242,9 +249,7 @@ bool ImageDevice::TakeSystemLocks() {
     // with record locks (POSIX or OFD), often over a few bytes only. flock
     // finds the first kind; an OFD write lock over the whole file conflicts
     // with both record kinds, whoever holds them.
-    struct flock whole = WholeFile(F_WRLCK);
-    if (RetryInterrupted([&] { return flock(fd_, LOCK_EX | LOCK_NB); }) != 0 ||
-        RetryInterrupted([&] { return fcntl(fd_, F_OFD_SETLK, &whole); }) != 0) {
+    if (!LockWholeFileBothWays(fd_, LOCK_EX, F_WRLCK)) {
         ReleaseSystemLocks();
         return false;
     }
@@ -256,9 +261,7 @@ bool ImageDevice::TakeSharedLocks() {
     if (RetryInterrupted([&] { return fcntl(fd_, F_OFD_GETLK, &probe); }) != 0 ||
         probe.l_type != F_UNLCK)
         return false;  // somebody holds a record lock on some part of the file
-    struct flock shared = WholeFile(F_RDLCK);
-    if (RetryInterrupted([&] { return flock(fd_, LOCK_SH | LOCK_NB); }) != 0 ||
-        RetryInterrupted([&] { return fcntl(fd_, F_OFD_SETLK, &shared); }) != 0) {
+    if (!LockWholeFileBothWays(fd_, LOCK_SH, F_RDLCK)) {
         ReleaseSystemLocks();
         return false;
     }

@@ -11,7 +11,6 @@
 namespace quillo {
 namespace {
 
-constexpr uint8_t kAttrReadOnly = 1;
 constexpr uint8_t kSkippedAttributes = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrVolumeLabel;
 constexpr size_t kFirstRecords = 10000;
 constexpr int kFoldersPerYield = 64;

@@ -23,7 +23,6 @@
 namespace quillo {
 namespace {
 
-constexpr uint8_t kAttrReadOnly = 1;
 constexpr uint8_t kNotAPlainFile = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrFolder;
 
 // FSInfo sector fields (FAT32).

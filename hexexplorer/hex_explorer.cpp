@@ -27,16 +27,14 @@
 namespace quillo::gui {
 namespace {
 
-constexpr int kEntriesPerSector = 16;
-constexpr uint8_t kAttrFolder = 0x10;
-constexpr uint8_t kUnusedSlot = 0x00;
+constexpr int kEntriesPerSector = kSectorSize / kEntrySize;
 // Where the window opens: 585 x 570 units (39 x 38 pixels) from the main window.
 constexpr QPoint kOffsetFromMainWindow(39, 38);
 
-// The short name of an entry as the original lists it: lower-case "name.ext".
+// The short name of an entry as the viewer lists it: lower-case "name.ext".
 QString ShortName(const uint8_t* entry) {
-    const QString name = QString::fromLatin1(reinterpret_cast<const char*>(entry), 8).trimmed();
-    const QString extension = QString::fromLatin1(reinterpret_cast<const char*>(entry) + 8, 3).trimmed();
+    const QString name = QString::fromLatin1(reinterpret_cast<const char*>(entry) + kNameOffset, kNameLength).trimmed();
+    const QString extension = QString::fromLatin1(reinterpret_cast<const char*>(entry) + kExtensionOffset, kExtensionLength).trimmed();
     return (extension.isEmpty() ? name : name + "." + extension).toLower();
 }
 
@@ -332,7 +330,7 @@ void NTQuilHex::OpenEntryAt(int y) {
     if (row >= kDumpLines) return;
     const int offset = (row / 2) * kEntrySize;
     const uint8_t* entry = sector_.data() + offset;
-    if (entry[0] == kUnusedSlot) return;  // no entry here, nothing to open
+    if (entry[0] == kEndOfFolder) return;  // no entry here, nothing to open
     try {
         const uint32_t cluster = EntryFirstCluster(ctx_.geo, entry);
         const QString shortName = ShortName(entry);

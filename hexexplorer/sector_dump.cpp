@@ -2,20 +2,17 @@
 
 #include <cstring>
 
+#include "common/engine_state.h"
 #include "disk/dir_entry_layout.h"
+#include "disk/volume_device.h"
 
 namespace quillo::gui {
 namespace {
 
-// Fields of a 32-byte directory entry.
-constexpr int kEntriesPerSector = 16;
-constexpr uint8_t kUnusedSlot = 0x00;
-constexpr uint8_t kDeletedEntry = 0xE5;
-
-constexpr uint8_t kAttrReadOnlyHiddenSystem = 0x07;
-constexpr uint8_t kAttrLabel = 0x08;
-constexpr uint8_t kAttrFolder = 0x10;
-constexpr uint8_t kLongNameLowBits = 0x0F;
+constexpr int kEntriesPerSector = kSectorSize / kEntrySize;
+constexpr uint8_t kAttrReadOnlyHiddenSystem = kAttrReadOnly | kAttrHidden | kAttrSystem;
+// A long-name piece carries read-only, hidden, system and label together.
+constexpr uint8_t kLongNameBits = kAttrReadOnlyHiddenSystem | kAttrVolumeLabel;
 
 // Palette numbers of the marks.
 constexpr int kBlack = 0;
@@ -31,8 +28,8 @@ constexpr int kSeparatorColumn = 23;  // the blank between byte 7 and byte 8
 // The category colour of an entry's attribute byte.
 int CategoryColour(uint8_t attributes) {
     if (attributes & kAttrFolder) return kMagenta;
-    if (attributes & kAttrLabel)
-        return (attributes & kLongNameLowBits) == kLongNameLowBits ? kBlack : kCyan;
+    if (attributes & kAttrVolumeLabel)
+        return (attributes & kLongNameBits) == kLongNameBits ? kBlack : kCyan;
     return (attributes & kAttrReadOnlyHiddenSystem) != 0 ? kGreen : kBlue;
 }
 
@@ -72,12 +69,12 @@ std::vector<EntryMark> DirectoryMarks(const uint8_t* sector, bool fat32) {
     for (int slot = 0; slot < kEntriesPerSector; ++slot) {
         const int e = slot * kEntrySize;
         const uint8_t* entry = sector + e;
-        if (entry[0] == kUnusedSlot) continue;
-        const bool deleted = entry[0] == kDeletedEntry;
+        if (entry[0] == kEndOfFolder) continue;
+        const bool deleted = entry[0] == kErasedEntry;
         if (deleted) marks.push_back({MarkPane::Data, e, 1, kGreen});
         const uint8_t attributes = entry[kAttributesOffset];
         const int colour = CategoryColour(attributes);
-        const bool longName = (attributes & kAttrLabel) && colour == kBlack;
+        const bool longName = (attributes & kAttrVolumeLabel) && colour == kBlack;
         if (longName) marks.push_back({MarkPane::Data, e + kAttributesOffset, 1, kGreen});
         marks.push_back({MarkPane::Data, e + kAttributesOffset, 1, colour});
         if (!deleted && !longName) {
