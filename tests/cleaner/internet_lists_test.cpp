@@ -10,10 +10,10 @@
 
 #include "cleaner/cleaner_list.h"
 #include "cleaner/xclean.h"
-#include "common/engine_context.h"
-#include "mainwindow/main_window.h"
 #include "mainwindow/menu_bar.h"
+#include "tests/support/attached_world.h"
 #include "tests/support/browser_home.h"
+#include "tests/support/window_fixture.h"
 
 using namespace quillo;
 using namespace quillo::gui;
@@ -37,11 +37,8 @@ private slots:
     void cleanup() { home_.reset(); }
 
     void UrlCacheShowsTailsOpensAndDeletes() {
-        QuietView view;
-        SystemClock clock;
-        DriveTable table({});
-        EngineContext ctx(view, clock, table);
-        ListEnvironment env{ctx, "/tmp/", {}};
+        test::AttachedWorld world;
+        ListEnvironment env{world.ctx, "/tmp/", {}};
         QStringList said, opened;
         CleanerHooks hooks;
         hooks.askYesNo = [&](const QString&, const QString& text, QMessageBox::Icon) { return said << text, true; };
@@ -49,7 +46,6 @@ private slots:
         Xclean w(env, "URLcache", nullptr, hooks);
         w.show();
         QVERIFY(QTest::qWaitFor([&] { return w.Filled(); }, 20000));
-        QCOMPARE(w.windowTitle(), QString("URL cache (2)"));
         QVERIFY(!w.MenuItem("Properties_")->isVisible());
         QCOMPARE(w.List(1).count(), 1);
         QCOMPARE(w.List(1).item(0)->text(), QString("bcd"));
@@ -66,12 +62,8 @@ private slots:
     }
 
     void ToolsItemsOpenTheInternetListsOverTheFoldersStartUpFinds() {
-        WindowHooks hooks;
-        hooks.showDelayMs = 0;
-        hooks.showMessage = [](MessageStyle, const QString&) {};
-        hooks.beep = [] {};
-        hooks.endProgram = [] {};
-        NTQuilF main(hooks);
+        test::WindowRecorder recorder;
+        NTQuilF main(recorder.Hooks());
         main.FormLoad({}, "");
         QCOMPARE(main.HistoryFolder, profile_ + "/");
         QCOMPARE(main.ctx().scan.DownloadedProgramsFolder, home_->home() + "/");  // no user-dirs.dirs: the home

@@ -7,8 +7,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <filesystem>
-
 #include "mainwindow/command_line.h"
 #include "mainwindow/removable_items.h"
 #include "platform/config_paths.h"
@@ -22,7 +20,7 @@ class DesktopTest : public QObject {
     Q_OBJECT
 
 private:
-    quillo::test::TempDir dir_;
+    quillo::test::WindowTestFiles dir_;
     std::string small16_, disk_;
 
     // Sends a drag over the window, then its drop when it was accepted.
@@ -42,8 +40,7 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(quillo::test::HaveFatTools());
-        setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
-        std::filesystem::create_directories(dir_.File("config"));
+        dir_.FreshConfig();
         small16_ = dir_.File("small16.img");
         disk_ = dir_.File("disk.img");
         QVERIFY(quillo::test::MakeFragImage(small16_, "--preset small16"));

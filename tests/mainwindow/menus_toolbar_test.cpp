@@ -32,7 +32,6 @@ private slots:
     void LockAndUnlock_data() {
         QTest::addColumn<bool>("tempFolderKnown");
         QTest::addColumn<bool>("isWin98");
-        QTest::newRow("neither") << false << false;
         QTest::newRow("temp only") << true << false;
         QTest::newRow("win98 only") << false << true;
     }

@@ -107,7 +107,6 @@ private slots:
         QTest::newRow("Tools menu, nothing highlighted") << "Tools_Menu" << "" << 530;
         QTest::newRow("HexExplorer") << "Tools_Menu" << "Hex_" << 150;
         QTest::newRow("Defrag All, no context of its own") << "Defrag_Menu" << "DefragAll_" << 560;
-        QTest::newRow("Display, no context of its own") << "Settings_Menu" << "DisplaySettings_" << 570;
         QTest::newRow("no menu open") << "" << "" << kMainWindowHelpContext;
     }
     void f1ShowsTheTopicOfWhatIsHighlighted() {

@@ -129,6 +129,7 @@ private slots:
             interfaceLocked = s.window.RunActive;
             dialog.activateWindow();  // no window manager does it under a bare X server
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QTRY_VERIFY(dialog.isAncestorOf(QApplication::focusWidget()));  // the focus follows the activation
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
             if (QWidget* popup = QApplication::activePopupWidget()) {
                 topic = popup->property(kHelpPopupContext).toInt();
