@@ -1,8 +1,9 @@
 // A Check run end to end: the console front end on real images against the
-// independent checker, damaged volumes, restarts and stops.
+// independent checker and restarts. A Stop during the analysis is proven
+// by defrag_safety_test. Damaged volumes are in
+// damaged_volume_test.
 #include <gtest/gtest.h>
 
-#include "common/little_endian.h"
 #include "engine/end_of_run.h"
 #include "engine/run_driver.h"
 #include "tests/support/console_run.h"
@@ -52,7 +53,6 @@ TEST_F(CheckRun, FiguresAgreeWithTheCheckerAndNothingIsWritten) {
     };
     const Case cases[] = {
         {"--preset floppy", true},
-        {"--preset small16", false},
         {"--fat 16 --size-mb 24 --files 150 --dirs 8 --seed 11 --churn 4", false},
         {"--fat 32 --size-mb 40 --files 200 --dirs 12 --seed 5 --churn 3", false},
         {"--fat 12 --size-mb 4 --files 80 --dirs 5 --seed 3 --churn 2 --cluster-sectors 4", false},
@@ -86,58 +86,6 @@ TEST_F(CheckRun, PartitionedDiskChecksEveryDriveInTurn) {
     ExpectFiguresMatch(r.Json(), test::FatinspectJson(image, "--partition 5"));
 }
 
-// A small FAT16 volume with two three-cluster files, A.BIN then B.BIN, in
-// clusters 3..5 and 6..8 (cluster 2 holds the folder SUB), checked intact and
-// with one table entry (in both copies) broken at a time.
-TEST_F(CheckRun, BrokenChainsStopTheCheckWithoutWriting) {
-    const std::string image = dir.File("vol.img");
-    ASSERT_TRUE(test::MakeFatImage(image, 16384, "-F 16 -s 4 -R 4"));
-    const std::string data = dir.File("data");
-    ASSERT_EQ(test::RunCommand("head -c 6000 /dev/urandom > " + ShellQuote(data)), 0);
-    const std::string i = " -i " + ShellQuote(image) + " ";
-    ASSERT_EQ(test::RunCommand("mmd" + i + "::SUB && mcopy" + i + ShellQuote(data) + " ::A.BIN && mcopy" + i +
-                               ShellQuote(data) + " ::B.BIN"), 0);
-    const std::string json = test::FatinspectJson(image);
-    const int64_t fatStart = *JsonNumber(json, "reserved_sectors") * 512;
-    const int64_t fatBytes = *JsonNumber(json, "fat_sectors") * 512;
-
-    const test::ConsoleRun intact = CheckImage("--disk " + ShellQuote(image), "C", dir.File("config"));
-    ASSERT_EQ(intact.status, 0) << intact.output;
-    EXPECT_EQ(JsonNumber(intact.Json(), "files"), 2);
-    EXPECT_EQ(JsonNumber(intact.Json(), "chains"), 3);
-
-    const struct {
-        const char* what;
-        uint32_t entry;
-        uint16_t value;
-        const char* words;
-    } cases[] = {
-        {"chain joined into the middle of another", 5, 7, "Crosslinked files"},  // A's last into B's second
-        // A runs on into B's first: A's chain is then longer than its size,
-        // which is what fsck.fat names first as well.
-        {"entry starting inside another chain", 5, 6, "Size disagrees with the chain"},
-        {"chain into a free cluster", 5, 200, "Bad cluster #,  Source=FAT_Frag"},
-        {"link beyond the volume", 4, 0xFFEE, "Bad cluster #"},
-        {"wrong media in entry 0", 0, 0xFFF0, "FAT error"},
-    };
-    const std::vector<uint8_t> pristine = test::ReadFileBytes(image);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_TRUE(test::WriteFileBytes(image, 0, pristine));
-        std::vector<uint8_t> entry(2);
-        put_le16(entry.data(), c.value);
-        for (int64_t copy : {fatStart, fatStart + fatBytes}) test::WriteFileBytes(image, copy + c.entry * 2, entry);
-        const std::vector<uint8_t> before = test::ReadFileBytes(image);
-        const test::ConsoleRun r = CheckImage("--disk " + ShellQuote(image), "C", dir.File("config"));
-        EXPECT_EQ(r.status, 1) << r.output;
-        EXPECT_NE(r.Json().find("\"structural_error\": true"), std::string::npos) << r.output;
-        EXPECT_NE(r.Json().find("Structural errors have been detected on this drive."), std::string::npos);
-        EXPECT_NE(r.Json().find("Err=" + std::string(c.words)), std::string::npos) << r.Json();
-        EXPECT_NE(r.output.find("Error stop"), std::string::npos) << r.output;
-        EXPECT_TRUE(test::ReadFileBytes(image) == before);
-    }
-}
-
 // Runs driven directly on a scripted device over a small image.
 class ScriptedCheck : public CheckRun {
 protected:
@@ -159,23 +107,6 @@ protected:
     }
     std::unique_ptr<testing::ScriptedDrive> drive;
 };
-
-TEST_F(ScriptedCheck, StopAtAnyYieldEndsWithUserStopAndReleasesTheVolume) {
-    RunDrive(drive->ctx);
-    const long yields = drive->view.yields;
-    ASSERT_GT(yields, 20);
-    for (long at : {1L, 5L, yields / 3, yields / 2, yields - 1}) {
-        SCOPED_TRACE(at);
-        const auto again = Fresh();
-        again->view.StopAtYield(at, &again->ctx.run);
-        RunDrive(again->ctx);
-        EXPECT_FALSE(again->device.IsOpen());
-        EXPECT_EQ(again->device.HeldLevel(), -1);
-        EXPECT_EQ(again->ctx.run.ErrorStop, 0);
-        EXPECT_EQ(again->view.log.back(), "(User stop)");
-        EXPECT_EQ(ChooseEndOfRunMessage(again->ctx.run).style, MessageStyle::None);
-    }
-}
 
 // The words of each message come from real runs above; here only which
 // flag wins when several are set.

@@ -4,10 +4,8 @@
 // entries.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <utility>
 
-#include "engine/folder_packing.h"
 #include "tests/support/console_run.h"
 
 namespace quillo {
@@ -42,7 +40,6 @@ protected:
                                    "volume_sectors", "free_sectors", "lost_sectors", "erased_entries"})
             EXPECT_EQ(JsonNumber(summary, figure), JsonNumber(checked, figure)) << figure;
         EXPECT_GE(JsonNumber(summary, "fragmented_files_before"), JsonNumber(summary, "fragmented_files"));
-        EXPECT_TRUE(JsonNumber(summary, "gaps_before")) << summary;
         return {summary, checked};
     }
     test::TempDir dir;
@@ -75,6 +72,9 @@ TEST_F(DefragRun, PresetsAndChurnedSeedsComeOutCleanAndContiguous) {
         // Only the root folder keeps erased entries: every other folder is packed.
         ASSERT_TRUE(erasedBefore && JsonNumber(checked, "erased_entries")) << checked;
         EXPECT_LE(JsonNumber(checked, "erased_entries"), erasedBefore);
+        if (*erasedBefore > 0) {
+            EXPECT_LT(JsonNumber(checked, "erased_entries"), erasedBefore);
+        }
     }
 }
 
@@ -106,37 +106,6 @@ TEST_F(DefragRun, ASecondRunHasNothingToDo) {
     EXPECT_NE(again.output.find("(Nothing done)"), std::string::npos) << again.output;
     EXPECT_EQ(JsonNumber(again.Json(), "moved_files"), 0);
     EXPECT_TRUE(test::ReadFileBytes(image) == packed);
-}
-
-std::vector<uint8_t> Folder(const std::string& firstBytes) {
-    std::vector<uint8_t> folder(firstBytes.size() * 32 + 64, 0xAA);
-    for (size_t i = 0; i < firstBytes.size(); ++i) {
-        folder[i * 32] = static_cast<uint8_t>(firstBytes[i]);
-        folder[i * 32 + 1] = static_cast<uint8_t>(i);  // tells the entries apart
-    }
-    folder[firstBytes.size() * 32] = 0;  // end of folder
-    return folder;
-}
-
-TEST(CompactFolderEntries, LiveEntriesMoveUpInOrderAndTheRestIsEnded) {
-    // ".", "..", live, erased, live, erased, live, end, then a slot that
-    // some systems read on past the end to (first byte 0xAA): it stays.
-    std::vector<uint8_t> folder = Folder(".\x2E" "A\xE5" "B\xE5" "C");
-    const std::vector<uint8_t> pastTheEnd(folder.end() - 32, folder.end());
-    std::vector<int32_t> slot;
-    ASSERT_TRUE(CompactFolderEntries(folder, slot));
-    const std::string expected = ".\x2E" "ABC";
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(folder[i * 32], static_cast<uint8_t>(expected[i])) << i;
-    EXPECT_EQ(folder[3 * 32 + 1], 4);  // B came from slot 4
-    EXPECT_EQ(folder[4 * 32 + 1], 6);
-    for (size_t i = expected.size(); i <= 7; ++i) EXPECT_EQ(folder[i * 32], 0) << i;
-    EXPECT_TRUE(std::equal(pastTheEnd.begin(), pastTheEnd.end(), folder.end() - 32));
-    EXPECT_EQ(slot, (std::vector<int32_t>{0, 1, 2, -1, 3, -1, 4, -1, -1}));
-
-    std::vector<uint8_t> clean = Folder(".\x2E" "AB");
-    const std::vector<uint8_t> untouched = clean;
-    EXPECT_FALSE(CompactFolderEntries(clean, slot));
-    EXPECT_TRUE(clean == untouched);
 }
 
 }  // namespace
