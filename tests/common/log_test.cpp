@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
 #include "tests/support/engine_fixture.h"
+#include "tests/support/test_images.h"
 
 namespace quillo {
 namespace {
@@ -38,15 +35,9 @@ TEST(Log, LinesAreDroppedWhileLoggingIsOffAndNoYieldWhileLockRaised) {
 
 TEST(Log, WriteLogFileOverwritesWithCrLfAndLeavesAnEmptyLogAlone) {
     testing::ScriptedDrive d;
-    char dir[] = "/tmp/quillo-log-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    d.ctx.log.LogPath = std::string(dir) + "/quillo.LOG";
-    auto slurp = [&] {
-        std::ifstream in(d.ctx.log.LogPath, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    };
+    test::TempDir dir;
+    d.ctx.log.LogPath = dir.File("quillo.LOG");
+    auto slurp = [&] { return test::ReadFileText(d.ctx.log.LogPath); };
 
     AddLogLine(d.ctx, "first");
     AddLogLine(d.ctx, "second");
@@ -61,8 +52,6 @@ TEST(Log, WriteLogFileOverwritesWithCrLfAndLeavesAnEmptyLogAlone) {
     WriteLogFile(d.ctx, false);
     EXPECT_EQ(slurp(), "first\r\nsecond\r\nkept on screen\r\n");
     EXPECT_EQ(d.ctx.log.lines.size(), 1u);
-    std::remove(d.ctx.log.LogPath.c_str());
-    rmdir(dir);
 }
 
 }  // namespace

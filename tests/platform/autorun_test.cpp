@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/config_paths.h"
 #include "platform/option_store.h"
@@ -47,10 +45,9 @@ protected:
 
     // Each line the stand-in window program was started with, then forgets them.
     std::string TakeArguments() const {
-        std::stringstream text;
-        text << std::ifstream(programs_ + "/arguments").rdbuf();
+        const std::string text = test::ReadFileText(programs_ + "/arguments");
         fs::remove(programs_ + "/arguments");
-        return text.str();
+        return text;
     }
 
     std::string StoredDate() const { return ReadScheduleDate(OptionStore::ForApplication(kQuilloAppName)); }
